@@ -1,0 +1,52 @@
+#pragma once
+
+#include "listing/GridTable.h"
+
+#include <QString>
+
+#include <cstdint>
+
+struct TScanOptions
+{
+    bool ShowFiles = true;
+    bool ShowFolders = false;
+    bool ShowExtensions = false;
+    QString Mask = QStringLiteral("*.*");
+    QChar DecimalSeparator = QLatin1Char('.');
+};
+
+// A mask that is empty or shorter than three characters becomes "*.*".
+// Returns whether the mask changed.
+bool CorrectMask(QString &mask);
+
+// The last `width` characters of `width` fill characters followed by the value's digits.
+QString PadLeft(int width, QChar fill, int64_t value);
+
+// A date-time value in the general format with 15 significant digits, no exponent.
+QString DaySerialText(double dateTime, QChar decimalSeparator);
+
+// The extension with its dot, from the last "." of the name; empty without one.
+QString ExtractExtension(const QString &name);
+QString NameWithoutExtension(const QString &name);
+
+// A file passes when the mask is "*.*", or when its extension is non-empty and
+// occurs in the mask text, with case.
+bool MaskAccepts(const QString &mask, const QString &extension);
+
+// The checks of a file's full path text, in their order; throws the first that fails.
+void CheckPathText(const QString &fullPath);
+
+QString CountLabelText(int folders, int files);
+
+// P with a trailing "/".
+QString FolderWithDelimiter(const QString &path);
+
+// Lists the folder P into the staging grids, emptied first together with the
+// display table, and drops a staging grid's unused empty row when the scan
+// completes. A folder that cannot be enumerated lists nothing. A failed path
+// check ends the scan with its error, leaving the rows written so far.
+void ScanFolder(const QString &folder,
+                const TScanOptions &options,
+                TGridTable &sgDir,
+                TGridTable &sgFileList,
+                TGridTable &sgFiles);

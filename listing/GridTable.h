@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+struct TGridColumn
+{
+    QString Name;   // the column's name in the window, e.g. scName
+    QString Header; // shown in the header row; the sort's key too
+    bool Visible = true;
+    int Width = 64;
+    bool ReadOnly = true;
+};
+
+// Told of changes so a view can follow; data rules never depend on it.
+class IGridObserver
+{
+public:
+    virtual ~IGridObserver() = default;
+    virtual void GridReset() = 0;                 // rows or many cells changed
+    virtual void CellChanged(int col, int row) = 0;
+    virtual void SelectionMoved(int row) = 0;     // before OnSelChanged
+    virtual void DisplayChanged() = 0;            // header, grid lines, column visibility
+};
+
+// The data of one string grid: text cells under a fixed list of columns, a
+// row count and a selected row. Cells outside the table read as empty text
+// and ignore writes.
+class TGridTable
+{
+public:
+    explicit TGridTable(std::vector<TGridColumn> columns);
+
+    int ColumnCount() const { return int(FColumns.size()); }
+    const TGridColumn &Columns(int i) const { return FColumns[size_t(i)]; }
+    void SetColumnVisible(int i, bool visible);
+    int ColumnIndex(const QString &name) const; // -1 when there is none
+
+    int RowCount() const { return FRowCount; }
+    void SetRowCount(int count);
+
+    const QString &Cells(int col, int row) const;
+    void SetCells(int col, int row, const QString &text);
+    void SetCells(int col, int row, QString &&text);
+
+    int Selected() const { return FSelected; }
+    // The selection rule: clamp to the rows, then move and raise OnSelChanged on a real change.
+    void RequestSelected(int row);
+    std::function<void()> OnSelChanged;
+
+    bool ShowHeader() const { return FShowHeader; }
+    bool ShowVertLines() const { return FShowVertLines; }
+    bool ShowHorzLines() const { return FShowHorzLines; }
+    void SetShowHeader(bool on);
+    void SetShowVertLines(bool on);
+    void SetShowHorzLines(bool on);
+
+    void BeginUpdate() { ++FUpdateCount; }
+    void EndUpdate();
+    bool Updating() const { return FUpdateCount > 0; }
+
+    // Reorders whole rows: row r takes the cells of old row order[r]. Each cell moves once.
+    void PermuteRows(const std::vector<int> &order);
+
+    void SetObserver(IGridObserver *observer) { FObserver = observer; }
+
+private:
+    void Changed();
+    void SetDisplayFlag(bool &flag, bool on);
+
+    std::vector<TGridColumn> FColumns;
+    std::vector<QString> FCells; // row-major, RowCount * ColumnCount
+    int FRowCount = 0;
+    int FSelected = 0;
+    bool FShowHeader = true;
+    bool FShowVertLines = true;
+    bool FShowHorzLines = true;
+    int FUpdateCount = 0;
+    bool FDirty = false;
+    IGridObserver *FObserver = nullptr;
+};
+
+// Empties every cell and leaves exactly one empty row.
+void ClearGrid(TGridTable &grid);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QCollator>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+#include <cstdint>
+
+// The user's number, date and comparison conventions. The program uses the
+// system locale; tests pin one with SetUserLocale.
+const QLocale &UserLocale();
+void SetUserLocale(const QLocale &locale);
+
+QChar DecimalSeparator(const QLocale &locale = UserLocale());
+
+// The short date pattern with its year widened to four digits.
+QString ShortDateFormat(const QLocale &locale = UserLocale());
+// The long time pattern (with seconds) without its time-zone field.
+QString LongTimeFormat(const QLocale &locale = UserLocale());
+
+// Case-insensitive linguistic comparison; equal for texts that differ in case only.
+class TTextComparer
+{
+public:
+    explicit TTextComparer(const QLocale &locale = UserLocale());
+    int Compare(const QString &a, const QString &b) const { return FCollator.compare(a, b); }
+    const QCollator &Collator() const { return FCollator; }
+
+private:
+    QCollator FCollator;
+};
+
+int CompareText(const QString &a, const QString &b);
+
+// UTC to local time with the offset in force now, not at the file's date.
+// Take the offset once and convert many times with it.
+int LocalOffsetSecondsNow();
+QDateTime UtcToLocal(const QDateTime &utc, int offsetSeconds = LocalOffsetSecondsNow());
+
+// Date-time values: days since 1899-12-30 00:00, the fraction the time of day.
+double UnixMillisecondsToDateTime(int64_t unixMs, int offsetSeconds);
+// The listing's date-time text: short date, then the long time unless it is 00:00:00.
+QString DateTimeToDisplayText(double dateTime, const QLocale &locale = UserLocale());

@@ -1,0 +1,223 @@
+#include "listing/FolderScan.h"
+#include "listing/GridColumns.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void WriteFile(const QString &path, qsizetype size = 0)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(QByteArray(size, 'x'));
+}
+
+struct FolderScanTest : ::testing::Test
+{
+    QTemporaryDir tmp;
+    TGridTable sgDir{DirColumns()};
+    TGridTable sgFileList{FileListColumns()};
+    TGridTable sgFiles{FilesColumns()};
+    TScanOptions options;
+
+    QString Root() const { return tmp.path(); }
+    void Scan() { ScanFolder(Root(), options, sgDir, sgFileList, sgFiles); }
+    QStringList Column(const TGridTable &g, int col) const
+    {
+        QStringList out;
+        for (int r = 0; r < g.RowCount(); ++r)
+            out << g.Cells(col, r);
+        out.sort();
+        return out;
+    }
+};
+
+TEST(ScanHelpers, PadLeft)
+{
+    EXPECT_EQ(PadLeft(15, QLatin1Char('0'), 1234), QStringLiteral("000000000001234"));
+    EXPECT_EQ(PadLeft(15, QLatin1Char('0'), 0), QStringLiteral("000000000000000"));
+    EXPECT_EQ(PadLeft(15, QLatin1Char('0'), -5), QStringLiteral("0000000000000-5"));
+    EXPECT_EQ(PadLeft(15, QLatin1Char('0'), 1234567890123456), QStringLiteral("234567890123456"));
+}
+
+TEST(ScanHelpers, DaySerialText)
+{
+    const double t = 41179.0 + (14 * 3600 + 5 * 60 + 9.123) / 86400.0;
+    EXPECT_EQ(DaySerialText(t, QLatin1Char('.')), QStringLiteral("41179.5869111458"));
+    EXPECT_EQ(DaySerialText(t, QLatin1Char(',')), QStringLiteral("41179,5869111458"));
+    EXPECT_EQ(DaySerialText(41179.0, QLatin1Char('.')), QStringLiteral("41179"));
+}
+
+TEST(ScanHelpers, ExtensionSplitAndMask)
+{
+    EXPECT_EQ(ExtractExtension(QStringLiteral("archive.tar.gz")), QStringLiteral(".gz"));
+    EXPECT_EQ(NameWithoutExtension(QStringLiteral("archive.tar.gz")), QStringLiteral("archive.tar"));
+    EXPECT_EQ(ExtractExtension(QStringLiteral("file.")), QStringLiteral("."));
+    EXPECT_EQ(ExtractExtension(QStringLiteral("README")), QString());
+    EXPECT_EQ(NameWithoutExtension(QStringLiteral("README")), QStringLiteral("README"));
+
+    QString mask = QStringLiteral("ab");
+    EXPECT_TRUE(CorrectMask(mask));
+    EXPECT_EQ(mask, QStringLiteral("*.*"));
+    mask = QStringLiteral("*.c");
+    EXPECT_FALSE(CorrectMask(mask));
+    mask.clear();
+    EXPECT_TRUE(CorrectMask(mask));
+
+    EXPECT_TRUE(MaskAccepts(QStringLiteral("*.txt"), QStringLiteral(".txt")));
+    EXPECT_TRUE(MaskAccepts(QStringLiteral("*.txt"), QStringLiteral(".tx")));
+    EXPECT_FALSE(MaskAccepts(QStringLiteral("*.txt"), QStringLiteral(".TXT")));
+    EXPECT_FALSE(MaskAccepts(QStringLiteral("*.txt"), QStringLiteral(".xt")));
+    EXPECT_FALSE(MaskAccepts(QStringLiteral("*.txt"), QString()));
+    EXPECT_FALSE(MaskAccepts(QStringLiteral("txt"), QStringLiteral(".txt")));
+    EXPECT_TRUE(MaskAccepts(QStringLiteral("*.jpg;*.png"), QStringLiteral(".png")));
+    EXPECT_TRUE(MaskAccepts(QStringLiteral("*.*"), QString()));
+}
+
+TEST(ScanHelpers, CountLabel)
+{
+    EXPECT_EQ(CountLabelText(3, 12), QStringLiteral("Folders: 3  Files: 12"));
+}
+
+TEST(ScanHelpers, PathChecksInOrder)
+{
+    const QString base = QStringLiteral("/tmp/");
+    EXPECT_NO_THROW(CheckPathText(base + QString(247 - base.size(), QLatin1Char('a'))));
+    try {
+        CheckPathText(base + QString(248 - base.size(), QLatin1Char('a')));
+        FAIL();
+    } catch (const EError &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("The specified path is too long"));
+    }
+    const auto messageOf = [](const QString &p) {
+        try {
+            CheckPathText(p);
+        } catch (const EError &e) {
+            return e.Message();
+        }
+        return QString();
+    };
+    EXPECT_EQ(messageOf(QStringLiteral("/tmp/a:b|c")), QStringLiteral("The path format is not supported"));
+    EXPECT_EQ(messageOf(QStringLiteral("/tmp/a|b")), QStringLiteral("Invalid characters in path"));
+    EXPECT_EQ(messageOf(QStringLiteral("/tmp/a\nb")), QStringLiteral("Invalid characters in path"));
+    EXPECT_EQ(messageOf(QStringLiteral("/tmp/<img src=x>")), QStringLiteral("Invalid characters in path"));
+}
+
+TEST_F(FolderScanTest, FileRowsHoldRawSortableValues)
+{
+    WriteFile(Root() + QStringLiteral("/archive.tar.gz"), 1234);
+    WriteFile(Root() + QStringLiteral("/empty"), 0);
+    QDir(Root()).mkdir(QStringLiteral("my.dir"));
+    Scan();
+    ASSERT_EQ(sgFileList.RowCount(), 2);
+    EXPECT_EQ(sgDir.RowCount(), 0); // folders not shown
+    EXPECT_EQ(sgFiles.RowCount(), 1);
+    int r = sgFileList.Cells(scName, 0) == QStringLiteral("archive.tar") ? 0 : 1;
+    const QString P = Root() + QLatin1Char('/');
+    EXPECT_EQ(sgFileList.Cells(scFullPath, r), P + QStringLiteral("archive.tar.gz"));
+    EXPECT_EQ(sgFileList.Cells(scName, r), QStringLiteral("archive.tar"));
+    EXPECT_EQ(sgFileList.Cells(scPath, r), P);
+    EXPECT_EQ(sgFileList.Cells(scSize, r), QStringLiteral("000000000001234"));
+    EXPECT_EQ(sgFileList.Cells(scExtension, r), QStringLiteral(".gz"));
+    EXPECT_EQ(sgFileList.Cells(scLastModified, r).size(), 16);
+    EXPECT_FALSE(sgFileList.Cells(scLastAccess, r).isEmpty());
+    EXPECT_EQ(sgFileList.Cells(scSize, 1 - r), QStringLiteral("000000000000000"));
+    EXPECT_EQ(sgFileList.Cells(scExtension, 1 - r), QString());
+}
+
+TEST_F(FolderScanTest, OptionsMaskAndDotNames)
+{
+    for (const char *n : {"a.txt", "a.tx", "a.TXT", "a.xt", "README", ".profile"})
+        WriteFile(Root() + QLatin1Char('/') + QLatin1String(n));
+    QDir(Root()).mkdir(QStringLiteral(".cache"));
+    QDir(Root()).mkdir(QStringLiteral("my.dir"));
+    options.ShowFolders = true;
+    options.ShowExtensions = true;
+    options.Mask = QStringLiteral("*.txt");
+    Scan();
+    EXPECT_EQ(Column(sgFileList, scName), (QStringList{QStringLiteral("a.tx"), QStringLiteral("a.txt")}));
+    EXPECT_EQ(Column(sgDir, scName), QStringList{QStringLiteral("my.dir")});
+    EXPECT_EQ(sgDir.Cells(scSize, 0), QString());
+
+    options.Mask = QStringLiteral("*.*");
+    options.ShowExtensions = false;
+    Scan();
+    EXPECT_EQ(sgFileList.RowCount(), 5);
+    EXPECT_EQ(sgDir.Cells(scName, 0), QStringLiteral("my.dir"));
+
+    options.ShowFiles = false;
+    options.ShowFolders = false;
+    Scan();
+    EXPECT_EQ(sgFileList.RowCount(), 0);
+    EXPECT_EQ(sgDir.RowCount(), 0);
+    EXPECT_EQ(sgFiles.RowCount(), 1);
+}
+
+TEST_F(FolderScanTest, LinksAndUnreadableFoldersNeverStopTheScan)
+{
+    WriteFile(Root() + QStringLiteral("/real.txt"));
+    ASSERT_EQ(symlink("/nonexistent/target", QFile::encodeName(Root() + QStringLiteral("/dangling")).constData()), 0);
+    ASSERT_TRUE(QDir(Root()).mkdir(QStringLiteral("sub")));
+    ASSERT_EQ(symlink("sub", QFile::encodeName(Root() + QStringLiteral("/tosub")).constData()), 0);
+    ASSERT_TRUE(QDir(Root()).mkdir(QStringLiteral("locked")));
+    chmod(QFile::encodeName(Root() + QStringLiteral("/locked")).constData(), 0);
+    // A name that is not UTF-8.
+    const QByteArray raw = QFile::encodeName(Root()) + "/\xff\xfe.log";
+    FILE *fp = fopen(raw.constData(), "w");
+    ASSERT_NE(fp, nullptr);
+    fclose(fp);
+
+    options.ShowFolders = true;
+    Scan();
+    EXPECT_EQ(sgFileList.RowCount(), 3); // real, dangling, the odd name
+    EXPECT_EQ(Column(sgDir, scName),
+              (QStringList{QStringLiteral("locked"), QStringLiteral("sub"), QStringLiteral("tosub")}));
+
+    // The unreadable folder lists nothing, without an error (root reads everything).
+    if (geteuid() != 0) {
+        ScanFolder(Root() + QStringLiteral("/locked"), options, sgDir, sgFileList, sgFiles);
+        EXPECT_EQ(sgFileList.RowCount(), 0);
+        EXPECT_EQ(sgDir.RowCount(), 0);
+    }
+    chmod(QFile::encodeName(Root() + QStringLiteral("/locked")).constData(), 0700);
+}
+
+TEST_F(FolderScanTest, MissingFolderGivesAnEmptyListing)
+{
+    ScanFolder(Root() + QStringLiteral("/gone"), options, sgDir, sgFileList, sgFiles);
+    EXPECT_EQ(sgDir.RowCount(), 0);
+    EXPECT_EQ(sgFileList.RowCount(), 0);
+    EXPECT_EQ(sgFiles.RowCount(), 1);
+}
+
+TEST_F(FolderScanTest, TooLongPathStopsTheScanAndKeepsThePartialRow)
+{
+    const QString P = Root() + QLatin1Char('/');
+    WriteFile(P + QString(247 - P.size(), QLatin1Char('a')));
+    Scan();
+    EXPECT_EQ(sgFileList.RowCount(), 1);
+
+    QDir(Root()).remove(QString(247 - P.size(), QLatin1Char('a')));
+    WriteFile(P + QString(248 - P.size(), QLatin1Char('b')));
+    try {
+        Scan();
+        FAIL();
+    } catch (const EError &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("The specified path is too long"));
+    }
+    ASSERT_EQ(sgFileList.RowCount(), 1);
+    EXPECT_FALSE(sgFileList.Cells(scLastModified, 0).isEmpty());
+    EXPECT_TRUE(sgFileList.Cells(scLastAccess, 0).isEmpty());
+    EXPECT_EQ(sgDir.RowCount(), 1); // the empty row stays after an error
+    EXPECT_FALSE(sgFileList.Updating());
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+#include "platform/LocaleServices.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QLocale kUs(QLocale::English, QLocale::UnitedStates);
+const QLocale kDe(QLocale::German, QLocale::Germany);
+
+TEST(LocaleServices, SeparatorsAndPatterns)
+{
+    EXPECT_EQ(DecimalSeparator(kUs), QLatin1Char('.'));
+    EXPECT_EQ(DecimalSeparator(kDe), QLatin1Char(','));
+    EXPECT_EQ(ShortDateFormat(kUs), QStringLiteral("M/d/yyyy"));
+    EXPECT_EQ(ShortDateFormat(kDe), QStringLiteral("dd.MM.yyyy"));
+    EXPECT_FALSE(LongTimeFormat(kUs).contains(QLatin1Char('t')));
+    EXPECT_TRUE(LongTimeFormat(kUs).contains(QStringLiteral("ss")));
+}
+
+TEST(LocaleServices, CaseInsensitiveLinguisticComparison)
+{
+    const TTextComparer cmp(kUs);
+    EXPECT_EQ(cmp.Compare(QStringLiteral("a"), QStringLiteral("A")), 0);
+    EXPECT_LT(cmp.Compare(QStringLiteral("a"), QStringLiteral("B")), 0);
+    EXPECT_GT(cmp.Compare(QStringLiteral("b"), QStringLiteral("A")), 0);
+}
+
+TEST(LocaleServices, DateTimeText)
+{
+    // 2012-09-27 14:05:09.123
+    const double dt = 41179.0 + (14 * 3600 + 5 * 60 + 9.123) / 86400.0;
+    EXPECT_EQ(DateTimeToDisplayText(dt, kUs), QStringLiteral("9/27/2012 2:05:09 PM"));
+    EXPECT_EQ(DateTimeToDisplayText(41179.0 + 0.5 / 86400.0, kUs), QStringLiteral("9/27/2012"));
+    EXPECT_EQ(DateTimeToDisplayText(41179.0, kDe), QStringLiteral("27.09.2012"));
+}
+
+TEST(LocaleServices, UtcToDateTimeWithTheOffsetGiven)
+{
+    // 2012-09-27 12:05:09 UTC seen two hours east.
+    const int64_t ms = int64_t(1348747509) * 1000;
+    EXPECT_DOUBLE_EQ(UnixMillisecondsToDateTime(ms, 7200), 41179.0 + (14 * 3600 + 5 * 60 + 9) / 86400.0);
+    const QDateTime local = UtcToLocal(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC), 7200);
+    EXPECT_EQ(local.time().hour(), 14);
+}
+
+} // namespace
