@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+
+// Joins two path parts: an empty part gives the other, a first part ending
+// in "/" is followed directly, else "/" goes between. A NUL in either part
+// raises "Invalid characters in path".
+QString JoinExtractPath(const QString &first, const QString &second);
+
+// Where one entry lands below a target folder.
+struct TExtractTarget
+{
+    QString Root; // the target folder, trusted as given
+    QString OutputPath; // Root joined with the entry name
+    QStringList Folders; // folders below Root, outermost first
+    QString FileName; // empty for a folder entry
+    bool CreateRoot = false;
+};
+
+// Plans the target of an entry. A name that is absolute or climbs with ".."
+// would lead outside Root and is refused with "Invalid characters in path",
+// before anything is created.
+TExtractTarget PlanExtractTarget(const QString &root, const QString &entryName, bool createSubdirs);
+
+// The folders and the file of one extraction. Folders are entered one at a
+// time without following symbolic links, and the file replaces what has its
+// name by a new regular file, so nothing outside the root is ever touched.
+class TExtractOutput
+{
+public:
+    explicit TExtractOutput(const TExtractTarget &target);
+    ~TExtractOutput();
+    TExtractOutput(const TExtractOutput &) = delete;
+    TExtractOutput &operator=(const TExtractOutput &) = delete;
+
+    bool HasFile() const { return FFd >= 0; }
+    // Raises "Stream write error" when not all bytes are taken.
+    void Write(const void *data, size_t size);
+    // Also a failed close is a failed write.
+    void Close();
+
+private:
+    [[noreturn]] void RaiseCreateError(int err) const;
+
+    QString FOutputPath;
+    int FFd = -1;
+};

@@ -1,0 +1,95 @@
+#include "zip/FileStream.h"
+
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The reason shown for a path that exists but is no file to read.
+int NotAFileError(mode_t mode)
+{
+    return S_ISDIR(mode) ? EISDIR : EOPNOTSUPP;
+}
+
+} // namespace
+
+QString FullPathName(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return fileName;
+    return QFileInfo(fileName).absoluteFilePath();
+}
+
+bool IsRegularFilePath(const QString &fileName)
+{
+    const QByteArray encoded = QFile::encodeName(fileName);
+    if (encoded.isEmpty() || encoded.contains('\0'))
+        return false;
+    struct stat st
+    { };
+    return ::stat(encoded.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::unique_ptr<TFileStream> TFileStream::OpenRead(const QString &fileName)
+{
+    const QString shown = FullPathName(fileName);
+    const QByteArray encoded = QFile::encodeName(fileName);
+    if (encoded.isEmpty() || encoded.contains('\0'))
+        throw EFOpenError(shown, ENOENT);
+
+    struct stat st
+    { };
+    if (::stat(encoded.constData(), &st) != 0)
+        throw EFOpenError(shown, errno);
+    if (!S_ISREG(st.st_mode))
+        throw EFOpenError(shown, NotAFileError(st.st_mode));
+
+    // O_NONBLOCK: should the path have turned into a FIFO since the stat,
+    // the open must not wait for a writer.
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        throw EFOpenError(shown, errno);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = S_ISREG(st.st_mode) ? errno : NotAFileError(st.st_mode);
+        ::close(fd);
+        throw EFOpenError(shown, err);
+    }
+    return std::unique_ptr<TFileStream>(new TFileStream(fd, int64_t(st.st_size)));
+}
+
+TFileStream::TFileStream(int fd, int64_t size)
+    : FFd(fd)
+    , FSize(size)
+{ }
+
+TFileStream::~TFileStream()
+{
+    ::close(FFd);
+}
+
+int64_t TFileStream::Read(void *buffer, int64_t count)
+{
+    auto *out = static_cast<char *>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const size_t chunk = size_t(std::min<int64_t>(count - done, INT_MAX));
+        const ssize_t got = ::pread(FFd, out + done, chunk, off_t(FPosition));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+        FPosition += got;
+    }
+    return done;
+}

@@ -1,0 +1,108 @@
+#include "zip/ByteCursor.h"
+#include "zip/CompressionHandlers.h"
+#include "zip/ExtractTarget.h"
+#include "zip/Stream.h"
+#include "zip/ZipFile.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr size_t kLocalFixedSize = 26;
+constexpr int64_t kExactCopyBuffer = 61440;
+constexpr int64_t kBlockSize = 4096;
+
+[[noreturn]] void RaiseReadError()
+{
+    throw EStreamError(QStringLiteral("Stream read error"));
+}
+
+// Exactly count bytes, else "Stream read error" before the short piece is written.
+void CopyExactly(TStream &data, TExtractOutput &output, int64_t count)
+{
+    std::vector<char> buffer(size_t(std::min(count, kExactCopyBuffer)));
+    while (count > 0) {
+        const int64_t want = std::min(count, int64_t(buffer.size()));
+        if (data.ReadFully(buffer.data(), want) != want)
+            RaiseReadError();
+        output.Write(buffer.data(), size_t(want));
+        count -= want;
+    }
+}
+
+// Blocks until the data runs out, but never past the size the directory
+// declares: a lying archive cannot fill the disk.
+void CopyBlocks(TStream &data, TExtractOutput &output, int64_t limit)
+{
+    char block[kBlockSize];
+    while (limit > 0) {
+        const int64_t got = data.ReadFully(block, kBlockSize);
+        const int64_t keep = std::min(got, limit);
+        output.Write(block, size_t(keep));
+        limit -= keep;
+        if (got < kBlockSize)
+            break;
+    }
+}
+
+} // namespace
+
+TZipHeader TZipFile::ReadLocalHeader(const TZipHeader &central)
+{
+    FStream->Seek(int64_t(central.LocalHeaderOffset) + FStartFileData);
+    unsigned char fixed[4 + kLocalFixedSize];
+    if (FStream->ReadFully(fixed, 4) != 4 || LoadU32(fixed) != kLocalHeaderSignature)
+        throw EZipException(QStringLiteral("Invalid Zip Local Header signature"));
+    if (FStream->ReadFully(fixed + 4, kLocalFixedSize) != int64_t(kLocalFixedSize))
+        RaiseReadError();
+    TByteCursor cursor(fixed + 4, kLocalFixedSize, QStringLiteral("Stream read error"));
+    TZipHeader local;
+    local.RequiredVersion = cursor.U16();
+    local.Flag = cursor.U16();
+    local.CompressionMethod = cursor.U16();
+    local.ModifiedDateTime = cursor.U32();
+    local.CRC32 = cursor.U32();
+    local.CompressedSize = cursor.U32();
+    local.UncompressedSize = cursor.U32();
+    local.FileNameLength = cursor.U16();
+    local.ExtraFieldLength = cursor.U16();
+    const auto variable = [this](uint16_t length) {
+        QByteArray bytes(length, Qt::Uninitialized);
+        if (FStream->ReadFully(bytes.data(), length) != length)
+            RaiseReadError();
+        return bytes;
+    };
+    local.FileName = {variable(local.FileNameLength), ZipCodePageOf(local.Flag)};
+    local.ExtraField = variable(local.ExtraFieldLength);
+    return local;
+}
+
+void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
+{
+    if (FMode != zmRead)
+        throw EZipException(QStringLiteral("File must be open for reading"));
+    if (Index < 0 || size_t(Index) >= FFiles.size())
+        throw EZipException(QStringLiteral("The specified file was not found"));
+    // A copy: a handler gets the reader and could change its entries.
+    const TZipHeader central = FFiles[size_t(Index)];
+    const TZipHeader local = ReadLocalHeader(central);
+
+    const TStreamConstructor makeStream = FindDecompressor(central.CompressionMethod);
+    std::unique_ptr<TStream> data = makeStream ? makeStream(*FStream, *this, local) : nullptr;
+    if (!data)
+        throw EZipException(QStringLiteral("Item not found"));
+
+    TExtractOutput output(PlanExtractTarget(Path, central.FileName.Text(), CreateSubdirs));
+    if (!output.HasFile())
+        return;
+    if (!(local.Flag & kZipFlagDataDescriptor))
+        CopyExactly(*data, output, central.UncompressedSize);
+    else if (central.CompressionMethod == 0)
+        // Stored data has no end marker; the directory's size is all there is.
+        CopyExactly(*data, output, central.CompressedSize);
+    else
+        CopyBlocks(*data, output, central.UncompressedSize);
+    output.Close();
+}
