@@ -1,0 +1,252 @@
+#include "fileutils/IniFile.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+namespace {
+
+struct IniFileTest : ::testing::Test
+{
+    QTemporaryDir tmp;
+    QString Path() const { return tmp.filePath(QStringLiteral("cartola.ini")); }
+
+    void WriteBytes(const QByteArray &bytes) const
+    {
+        QFile f(Path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray ReadBytes() const
+    {
+        QFile f(Path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+};
+
+const QString S = QStringLiteral("Settings");
+
+TEST_F(IniFileTest, NamesIgnoreCaseAndValuesIgnoreBlanks)
+{
+    WriteBytes("k=outside\r\n[SETTINGS]\r\n  showFILES \t=  0 \r\nName= two words \r\n[Other]\r\nk=v\r\n");
+    const TIniFile ini(Path());
+    EXPECT_FALSE(ini.ReadBool(S, QStringLiteral("ShowFiles"), true));
+    EXPECT_EQ(
+        ini.ReadString(QStringLiteral("settings"), QStringLiteral("NAME"), {}), QStringLiteral("two words"));
+    EXPECT_EQ(ini.ReadString(S, QStringLiteral("k"), QStringLiteral("dflt")), QStringLiteral("dflt"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("other"), QStringLiteral("K"), {}), QStringLiteral("v"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("Missing"), QStringLiteral("k"), QStringLiteral("d")),
+        QStringLiteral("d"));
+}
+
+TEST_F(IniFileTest, WritesReplaceInPlaceAppendToSectionOrAddSection)
+{
+    WriteBytes("; hand-edited\r\njunk line  \r\n[A]\r\nx = 1\r\n; note\r\n\r\n[B]\n"
+               "Y=2\r\n\t\r\n[a]\r\nx=dup\r\nlast=unterminated");
+    TIniFile ini(Path());
+    ini.WriteInteger(QStringLiteral("a"), QStringLiteral("X"), 5);
+    ini.WriteInteger(QStringLiteral("A"), QStringLiteral("new"), 6);
+    ini.WriteBool(QStringLiteral("b"), QStringLiteral("z"), true);
+    ini.WriteFloat(QStringLiteral("C"), QStringLiteral("w"), 350, QLatin1Char('.'));
+    ini.WriteString(QStringLiteral("C"), QStringLiteral("v"), QStringLiteral("t\xe9xt"));
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes(),
+        QByteArray("; hand-edited\r\njunk line  \r\n[A]\r\nX=5\r\n; note\r\nnew=6\r\n\r\n[B]\r\n"
+                   "Y=2\r\nz=1\r\n\t\r\n[a]\r\nx=dup\r\nlast=unterminated\r\n"
+                   "[C]\r\nw=350\r\nv=t\xc3\xa9xt\r\n"));
+    EXPECT_EQ(
+        TIniFile(Path()).ReadString(QStringLiteral("c"), QStringLiteral("V"), {}), QStringLiteral("t\xe9xt"));
+}
+
+TEST_F(IniFileTest, FileFromScratchKeepsWritingOrder)
+{
+    TIniFile ini(Path());
+    ini.UpdateFile();
+    EXPECT_FALSE(QFileInfo::exists(Path())) << "nothing written, nothing created";
+    ini.WriteBool(S, QStringLiteral("ShowFiles"), true);
+    ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("Left"), -40);
+    ini.WriteBool(S, QStringLiteral("ShowFolders"), false);
+    ini.WriteString(S, QStringLiteral("Odd"), QStringLiteral("a\r\n[x]\nb"));
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes(),
+        QByteArray(
+            "[Settings]\r\nShowFiles=1\r\nShowFolders=0\r\nOdd=a  [x] b\r\n[Position]\r\nLeft=-40\r\n"));
+}
+
+TEST_F(IniFileTest, IntegerAndBooleanValues)
+{
+    struct Row
+    {
+        const char *text;
+        int expected; // with the default 99
+    };
+    const Row rows[] = {
+        {"yes", 99},
+        {"0", 0},
+        {"-0", 0},
+        {"2", 2},
+        {"0x1", 1},
+        {"0X1f", 31},
+        {"$1F", 31},
+        {"-7", -7},
+        {"+7", 7},
+        {" 12 ", 12},
+        {"", 99},
+        {"-", 99},
+        {"$", 99},
+        {"0x", 99},
+        {"1.5", 99},
+        {"12a", 99},
+        {"-$1", 99},
+        {"2147483647", INT_MAX},
+        {"2147483648", 99},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", 99},
+        {"$7FFFFFFF", INT_MAX},
+        {"$FFFFFFFF", 99},
+        {"0000000000000000000042", 42},
+        {"99999999999999999999", 99},
+    };
+    QByteArray file("[S]\r\n");
+    for (const Row &row : rows)
+        file += QByteArray("k") + row.text + "=" + row.text + "\r\n";
+    WriteBytes(file);
+    const TIniFile ini(Path());
+    for (const Row &row : rows) {
+        const QString key = QStringLiteral("k") + QString::fromLatin1(row.text);
+        EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), key, 99), row.expected) << row.text;
+        // A boolean is an integer read with the default 1 or 0.
+        EXPECT_EQ(ini.ReadBool(QStringLiteral("S"), key, true), row.expected != 0) << row.text;
+        EXPECT_EQ(ini.ReadBool(QStringLiteral("S"), key, false), row.expected != 99 && row.expected != 0)
+            << row.text;
+    }
+}
+
+TEST_F(IniFileTest, FloatValuesFollowTheDecimalSeparator)
+{
+    TIniFile ini(Path());
+    ini.WriteFloat(QStringLiteral("F"), QStringLiteral("a"), 272.5, QLatin1Char('.'));
+    ini.WriteFloat(QStringLiteral("F"), QStringLiteral("b"), 272.5, QLatin1Char(','));
+    ini.WriteSingle(QStringLiteral("F"), QStringLiteral("c"), 6.5f, QLatin1Char('.'));
+    ini.WriteString(QStringLiteral("F"), QStringLiteral("huge"), QStringLiteral("1E300"));
+    ini.WriteString(QStringLiteral("F"), QStringLiteral("text"), QStringLiteral("12px"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("F"), QStringLiteral("b"), {}), QStringLiteral("272,5"));
+    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("a"), -1, QLatin1Char('.')), 272.5);
+    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("b"), -1, QLatin1Char('.')), -1);
+    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("b"), -1, QLatin1Char(',')), 272.5);
+    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("text"), -1, QLatin1Char('.')), -1);
+    EXPECT_EQ(ini.ReadSingle(QStringLiteral("F"), QStringLiteral("c"), -1, QLatin1Char('.')), 6.5f);
+    EXPECT_EQ(ini.ReadSingle(QStringLiteral("F"), QStringLiteral("huge"), -1, QLatin1Char('.')), -1.0f);
+    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("huge"), -1, QLatin1Char('.')), 1e300);
+}
+
+TEST_F(IniFileTest, FailedSaveReportsTheFullPath)
+{
+    // A folder in the file's place stops every writer, root included.
+    ASSERT_TRUE(QDir(tmp.path()).mkdir(QStringLiteral("cartola.ini")));
+    TIniFile folderInPlace(Path());
+    folderInPlace.WriteInteger(S, QStringLiteral("k"), 1);
+    try {
+        folderInPlace.UpdateFile();
+        FAIL() << "no error";
+    } catch (const EError &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Unable to write to ") + QFileInfo(Path()).absoluteFilePath());
+    }
+    EXPECT_TRUE(QFileInfo(Path()).isDir());
+
+    TIniFile noFolder(tmp.filePath(QStringLiteral("missing/cartola.ini")));
+    noFolder.WriteInteger(S, QStringLiteral("k"), 1);
+    EXPECT_THROW(noFolder.UpdateFile(), EError);
+}
+
+TEST_F(IniFileTest, ReadOnlyFileIsLeftAlone)
+{
+    const QByteArray old("[Settings]\r\nk=0\r\n");
+    WriteBytes(old);
+    ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    if (QFileInfo(Path()).isWritable())
+        GTEST_SKIP() << "running with the right to write any file";
+    TIniFile ini(Path());
+    ini.WriteInteger(S, QStringLiteral("k"), 1);
+    EXPECT_THROW(ini.UpdateFile(), EError);
+    EXPECT_EQ(ReadBytes(), old);
+}
+
+TEST_F(IniFileTest, ArbitraryBytesReadAndSurviveASave)
+{
+    // Line breaks, NULs, brackets, broken UTF-8: but never the letter S, so no "[Settings]".
+    const char alphabet[] = {'\0', 'a', 'k', '[', ']', '=', ' ', '\r', '\n', '\xe2', '\x82', '\xff'};
+    std::mt19937 random(12345);
+    QByteArray junk;
+    for (int i = 0; i < 100000; ++i)
+        junk += alphabet[random() % sizeof alphabet];
+    WriteBytes(junk);
+    TIniFile ini(Path());
+    (void)ini.ReadString(QStringLiteral("a"), QStringLiteral("k"), {});
+    (void)ini.ReadInteger(QStringLiteral("]"), QStringLiteral("a"), 0);
+    ini.WriteBool(S, QStringLiteral("ShowFiles"), true);
+    ini.UpdateFile();
+
+    QByteArray expected;
+    for (QByteArray line : junk.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        expected += line + "\r\n";
+    }
+    if (junk.endsWith('\n'))
+        expected.chop(2); // split leaves an empty piece after the last break
+    expected += "[Settings]\r\nShowFiles=1\r\n";
+    EXPECT_EQ(ReadBytes(), expected);
+    EXPECT_TRUE(TIniFile(Path()).ReadBool(S, QStringLiteral("showfiles"), false));
+}
+
+TEST_F(IniFileTest, LargeFile)
+{
+    WriteBytes(QByteArray(63, 'x').append('\n').repeated(160 * 1024) + "[Settings]\nShowGrid=0");
+    TIniFile ini(Path());
+    EXPECT_FALSE(ini.ReadBool(S, QStringLiteral("ShowGrid"), true));
+    ini.WriteBool(S, QStringLiteral("ShowGrid"), true);
+    ini.UpdateFile();
+    EXPECT_TRUE(ReadBytes().endsWith("xx\r\n[Settings]\r\nShowGrid=1\r\n"));
+}
+
+TEST(SettingsPath, FromAppDataFolderAndExecutable)
+{
+    const struct
+    {
+        const char *appData, *exe, *expected;
+    } rows[] = {
+        {"/home/u/.config", "/usr/bin/cartola", "/home/u/.config/cartola/cartola.ini"},
+        {"/home/u/.config/", "/usr/bin/cartola", "/home/u/.config/cartola/cartola.ini"},
+        {"", "/usr/bin/cartola", "/cartola/cartola.ini"},
+        {"/cfg", "/opt/x.y/Cartola.bin.exe", "/cfg/Cartola.bin/Cartola.bin.ini"},
+        {"/cfg", "/opt/x.y/run", "/cfg/run/run.ini"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(SettingsFilePath(QString::fromUtf8(row.appData), QString::fromUtf8(row.exe)),
+            QString::fromUtf8(row.expected))
+            << row.appData << " " << row.exe;
+}
+
+TEST(SettingsPath, ForceDirectoriesMakesParents)
+{
+    QTemporaryDir tmp;
+    const QString deep = tmp.filePath(QStringLiteral("a/b/c"));
+    EXPECT_TRUE(ForceDirectories(deep));
+    EXPECT_TRUE(QFileInfo(deep).isDir());
+    EXPECT_TRUE(ForceDirectories(deep));
+    QFile file(tmp.filePath(QStringLiteral("f")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_FALSE(ForceDirectories(tmp.filePath(QStringLiteral("f/sub"))));
+    EXPECT_FALSE(ForceDirectories(QString()));
+}
+
+} // namespace
