@@ -1,0 +1,75 @@
+#include "export/TextFileOutput.h"
+
+#include "platform/CodePages.h"
+#include "platform/Errors.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The code of a file that another program holds.
+constexpr int kSharingViolation = 32;
+
+int OpenTextFile(const QString &fileName)
+{
+    if (fileName.size() > MaxPathLength)
+        throw EInOutError(3, fileName);
+    const QByteArray path = QFile::encodeName(fileName);
+    // Not truncated on open: the lock comes first, so a file held by another
+    // writer is left as it was.
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0)
+        throw EInOutError(EInOutError::CodeFromErrno(errno), fileName);
+    if (const int err = LockAndEmpty(fd)) {
+        ::close(fd);
+        throw EInOutError(err == EWOULDBLOCK ? kSharingViolation : EInOutError::CodeFromErrno(err), fileName);
+    }
+    return fd;
+}
+
+} // namespace
+
+TTextFileOutput::TTextFileOutput(const QString &fileName)
+    : FSink(OpenTextFile(fileName), fileName)
+{ }
+
+TTextFileOutput::TTextFileOutput(QIODevice &device)
+    : FSink(device)
+{ }
+
+void TTextFileOutput::WriteLine(QStringView line)
+{
+    // ASCII, by far the common case, maps to itself; anything else takes the
+    // full conversion with its look-alikes.
+    bool ascii = true;
+    for (const QChar c : line) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        for (const QChar c : line)
+            FSink.WriteByte(char(c.unicode()));
+    } else {
+        const QByteArray bytes = ToAnsi(line.toString());
+        FSink.Write(bytes.constData(), bytes.size());
+    }
+    FSink.Write("\r\n", 2);
+}
+
+void TTextFileOutput::WriteLine(QLatin1String line)
+{
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            WriteLine(QString(line));
+            return;
+        }
+    }
+    FSink.Write(line.data(), line.size());
+    FSink.Write("\r\n", 2);
+}

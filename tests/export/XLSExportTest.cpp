@@ -1,0 +1,313 @@
+#include "ExportTestSupport.h"
+#include "export/uNativeXLSExport.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct TRecord
+{
+    uint16_t Id;
+    QByteArray Body;
+    uint16_t Word(int offset) const
+    {
+        return uint16_t(uint8_t(Body[offset]) | uint8_t(Body[offset + 1]) << 8);
+    }
+    // LABEL accessors.
+    uint16_t Row() const { return Word(0); }
+    uint16_t Col() const { return Word(2); }
+    QByteArray Attributes() const { return Body.mid(4, 3); }
+    QByteArray Text() const { return Body.mid(8); }
+};
+
+std::vector<TRecord> Records(const QByteArray &file)
+{
+    std::vector<TRecord> out;
+    qsizetype pos = 0;
+    while (pos + 4 <= file.size()) {
+        const auto word = [&](qsizetype p) {
+            return uint16_t(uint8_t(file[p]) | uint8_t(file[p + 1]) << 8);
+        };
+        const uint16_t id = word(pos);
+        const uint16_t length = word(pos + 2);
+        out.push_back({id, file.mid(pos + 4, length)});
+        pos += 4 + length;
+    }
+    EXPECT_EQ(pos, file.size()) << "trailing bytes";
+    return out;
+}
+
+QByteArray Xls(const TGridTable &grid, bool headers, bool gridLines)
+{
+    return Captured([&](QIODevice &d) {
+        GridToXLS(d, headers, gridLines, grid);
+    });
+}
+
+const char *const kBof = "09 08 06 00 00 00 10 00 00 00";
+const char *const kDimensions = "00 00 08 00 00 00 FF FF 00 00 64 00";
+const char *const kEof = "0A 00 00 00";
+
+TGridTable NameGrid()
+{
+    return MakeGrid({QStringLiteral("??"), QStringLiteral("Name")},
+        {{QStringLiteral("/x/a.txt"), QStringLiteral("a.txt")}},
+        {0});
+}
+
+TEST(XLSExport, TheFiftyNineByteExample)
+{
+    const QByteArray expected = Hex(kBof) + Hex(kDimensions)
+        + Hex("04 00 0C 00 00 00 00 00 00 00 F8 04 4E 61 6D 65")
+        + Hex("04 00 0D 00 01 00 00 00 00 00 78 05 61 2E 74 78 74") + Hex(kEof);
+    ASSERT_EQ(expected.size(), 59);
+    EXPECT_EQ(Xls(NameGrid(), true, true).toHex(' '), expected.toHex(' '));
+}
+
+TEST(XLSExport, WithoutHeadersTheDataStartsAtRowZero)
+{
+    const QByteArray expected =
+        Hex(kBof) + Hex(kDimensions) + Hex("04 00 0D 00 00 00 00 00 00 00 78 05 61 2E 74 78 74") + Hex(kEof);
+    EXPECT_EQ(Xls(NameGrid(), false, true).toHex(' '), expected.toHex(' '));
+}
+
+TEST(XLSExport, AttributesFollowTheGridLinesFlag)
+{
+    const std::vector<TRecord> records = Records(Xls(NameGrid(), true, false));
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[2].Attributes(), Hex("00 00 80"));
+    EXPECT_EQ(records[3].Attributes(), Hex("00 00 00"));
+}
+
+TEST(XLSExport, NoRowsLeavesHeadersOnly)
+{
+    TGridTable grid = NameGrid();
+    grid.SetRowCount(0);
+    EXPECT_EQ(Xls(grid, true, true),
+        Hex(kBof) + Hex(kDimensions) + Hex("04 00 0C 00 00 00 00 00 00 00 F8 04 4E 61 6D 65") + Hex(kEof));
+    EXPECT_EQ(Xls(grid, false, true), Hex(kBof) + Hex(kDimensions) + Hex(kEof));
+}
+
+TEST(XLSExport, AnEmptyCellIsStillALabel)
+{
+    const TGridTable grid = MakeGrid({QStringLiteral("A")}, {{QString()}});
+    EXPECT_EQ(Xls(grid, false, false),
+        Hex(kBof) + Hex(kDimensions) + Hex("04 00 08 00 00 00 00 00 00 00 00 00") + Hex(kEof));
+}
+
+TEST(XLSExport, ColumnByColumnWithHiddenColumnsRenumbered)
+{
+    // Columns 0 and 2 hidden: grid column 1 becomes 0 and grid column 3 becomes 1.
+    const TGridTable grid =
+        MakeGrid({QStringLiteral("h0"), QStringLiteral("A"), QStringLiteral("h2"), QStringLiteral("B")},
+            {{QStringLiteral("x"), QStringLiteral("a0"), QStringLiteral("y"), QStringLiteral("b0")},
+                {QStringLiteral("x"), QStringLiteral("a1"), QStringLiteral("y"), QStringLiteral("b1")},
+                {QStringLiteral("x"), QStringLiteral("a2"), QStringLiteral("y"), QStringLiteral("b2")}},
+            {0, 2});
+    const std::vector<TRecord> records = Records(Xls(grid, true, false));
+    struct
+    {
+        uint16_t row, col;
+        const char *text;
+    } const expected[] = {{0, 0, "A"},
+        {0, 1, "B"},
+        {1, 0, "a0"},
+        {2, 0, "a1"},
+        {3, 0, "a2"},
+        {1, 1, "b0"},
+        {2, 1, "b1"},
+        {3, 1, "b2"}};
+    ASSERT_EQ(records.size(), std::size(expected) + 3);
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const TRecord &r = records[i + 2];
+        EXPECT_EQ(r.Id, 0x0004) << i;
+        EXPECT_EQ(r.Row(), expected[i].row) << i;
+        EXPECT_EQ(r.Col(), expected[i].col) << i;
+        EXPECT_EQ(r.Text(), QByteArray(expected[i].text)) << i;
+    }
+    EXPECT_EQ(records.back().Id, 0x000A);
+}
+
+TEST(XLSExport, NoHiddenColumnsNumbersFromZero)
+{
+    const TGridTable grid = MakeGrid({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
+        {{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}});
+    const std::vector<TRecord> records = Records(Xls(grid, false, false));
+    ASSERT_EQ(records.size(), 6u);
+    for (uint16_t c = 0; c < 3; ++c)
+        EXPECT_EQ(records[2 + c].Col(), c);
+}
+
+TEST(XLSExport, RowsStopAtTheRowBound)
+{
+    TGridTable grid = MakeGrid({QStringLiteral("A"), QStringLiteral("B")}, {});
+    grid.SetRowCount(70000);
+    grid.SetCells(0, 65534, QStringLiteral("last"));
+    grid.SetCells(0, 65535, QStringLiteral("beyond"));
+    const std::vector<TRecord> records = Records(Xls(grid, true, false));
+    ASSERT_EQ(records.size(), 2u + 2u + 2u * 65535u + 1u);
+    const TRecord &lastOfA = records[4 + 65534];
+    EXPECT_EQ(lastOfA.Row(), 65535);
+    EXPECT_EQ(lastOfA.Col(), 0);
+    EXPECT_EQ(lastOfA.Text(), QByteArray("last"));
+    EXPECT_EQ(records[4 + 65535].Row(), 1);
+    EXPECT_EQ(records[4 + 65535].Col(), 1);
+}
+
+TEST(XLSExport, TheColumnBoundGrowsOnlyPastOneHundred)
+{
+    for (const auto &[columns, bound] : {std::pair{1, 100}, {100, 100}, {101, 102}, {150, 151}}) {
+        QStringList headers;
+        for (int c = 0; c < columns; ++c)
+            headers << QString::number(c);
+        const std::vector<TRecord> records = Records(Xls(MakeGrid(headers, {}), false, false));
+        ASSERT_GE(records.size(), 2u);
+        EXPECT_EQ(records[1].Word(6), bound) << columns;
+        EXPECT_EQ(records[1].Word(2), 65535) << columns;
+    }
+}
+
+TEST(XLSExport, LongTextIsCutAfter255Bytes)
+{
+    const QString text = QString(150, QChar(0x00E9)) + QString(150, QLatin1Char('z')); // é is one byte
+    const std::vector<TRecord> records =
+        Records(Xls(MakeGrid({QStringLiteral("A")}, {{text}}), false, false));
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[2].Body.size(), 263);
+    EXPECT_EQ(uint8_t(records[2].Body[7]), 255);
+    EXPECT_EQ(records[2].Text(), QByteArray(150, char(0xE9)) + QByteArray(105, 'z'));
+}
+
+TEST(XLSExport, TextIsConvertedToTheAnsiCodePage)
+{
+    const std::vector<TRecord> records =
+        Records(Xls(MakeGrid({QStringLiteral("A")}, {{QStringLiteral("\u20ACd\u0436")}}), false, false));
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[2].Text(), Hex("80 64 3F")); // euro, d, a Cyrillic letter without a place
+}
+
+TEST(XLSExport, EncodeAttributes)
+{
+    struct
+    {
+        TSetOfAtribut set;
+        const char *bytes;
+    } const cases[] = {
+        {{acHidden, acLocked}, "C0 00 00"},
+        {{acShaded, acCenter}, "00 00 82"},
+        {{acRight, acFill}, "00 00 03"},
+        {{acLeft, acRight}, "00 00 01"},
+        {{}, "00 00 00"},
+        {{acBottomBorder, acTopBorder, acRightBorder, acLeftBorder}, "00 00 78"},
+        {{acFill}, "00 00 04"},
+    };
+    for (const auto &c : cases) {
+        const std::array<uint8_t, 3> bytes = EncodeAttributes(c.set);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(bytes.data()), 3), Hex(c.bytes)) << c.bytes;
+    }
+    EXPECT_EQ(TSetOfAtribut({acHidden, acFill}).Bits(), 0x0401);
+}
+
+TEST(XLSExport, NumberRecordsSwapTheirCoordinatesToo)
+{
+    const QByteArray bytes = Captured([](QIODevice &d) {
+        TXLSWriter writer(d);
+        writer.CellWord(1, 2, 0x1234, {acLocked});
+        writer.CellDouble(3, 4, 1.5, {});
+        writer.Close();
+    });
+    EXPECT_EQ(bytes.toHex(' '),
+        (Hex("02 00 09 00 01 00 02 00 40 00 00 34 12")
+            + Hex("03 00 0F 00 03 00 04 00 00 00 00 00 00 00 00 00 00 F8 3F"))
+            .toHex(' '));
+}
+
+class XLSFile : public ::testing::Test
+{
+protected:
+    QTemporaryDir FDir;
+    QString Path(const QString &name) const { return FDir.filePath(name); }
+};
+
+TEST_F(XLSFile, TheFileHoldsTheDeviceBytesAndNothingOfAnOlderLongerFile)
+{
+    const QString path = Path(QStringLiteral("list.xls"));
+    WriteFile(path, QByteArray(4096, 'x'));
+    GridToXLS(path, true, true, NameGrid());
+    EXPECT_EQ(ReadAll(path), Xls(NameGrid(), true, true));
+}
+
+TEST_F(XLSFile, AReadOnlyFileIsRefusedAndLeftAlone)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    const QString path = Path(QStringLiteral("ro.xls"));
+    WriteFile(path, "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    try {
+        GridToXLS(path, true, true, NameGrid());
+        FAIL() << "no error";
+    } catch (const EError &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Cannot open file \"%1\". Permission denied").arg(path));
+    }
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
+}
+
+TEST_F(XLSFile, CreateErrorsNameTheFullPathAndTheReason)
+{
+    QDir(FDir.path()).mkdir(QStringLiteral("folder.xls"));
+    const struct
+    {
+        QString path;
+        QString reason;
+    } cases[] = {
+        {Path(QStringLiteral("missing/list.xls")), QStringLiteral("No such file or directory")},
+        {Path(QStringLiteral("folder.xls")), QStringLiteral("Is a directory")},
+    };
+    for (const auto &c : cases) {
+        try {
+            GridToXLS(c.path, true, true, NameGrid());
+            ADD_FAILURE() << "no error for " << qPrintable(c.path);
+        } catch (const EFCreateError &e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Cannot create file \"%1\". %2").arg(c.path, c.reason));
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("missing"))));
+}
+
+TEST_F(XLSFile, ARelativeNameIsReportedInFull)
+{
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(FDir.path()));
+    try {
+        GridToXLS(QStringLiteral("nowhere/list.xls"), false, false, NameGrid());
+        ADD_FAILURE() << "no error";
+    } catch (const EFCreateError &e) {
+        EXPECT_TRUE(e.Message().startsWith(
+            QStringLiteral("Cannot create file \"%1/nowhere/list.xls\".").arg(QDir::currentPath())))
+            << qPrintable(e.Message());
+    }
+    QDir::setCurrent(cwd);
+}
+
+TEST_F(XLSFile, AFullDiskIsReportedNotHidden)
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full";
+    try {
+        GridToXLS(QStringLiteral("/dev/full"), true, true, NameGrid());
+        FAIL() << "no error";
+    } catch (const EInOutError &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("I/O error 112"));
+    }
+}
+
+} // namespace
