@@ -1,0 +1,147 @@
+#include "listing/DisplayTable.h"
+
+#include "fileutils/FileUtils.h"
+#include "listing/GridColumns.h"
+#include "listing/StringGridSort.h"
+#include "platform/Errors.h"
+#include "platform/FloatFormat.h"
+#include "platform/LocaleServices.h"
+
+#include <iterator>
+#include <optional>
+
+namespace {
+
+// Choice index: 0 Name, 1 Path, 2 Size, 3 Extension, 4 Last modified.
+constexpr int kFileListColumns[] = {scName, scName, scSize, scExtension, scLastModified};
+constexpr int kDirColumns[] = {scName, scPath, scName, scName, scLastModified};
+constexpr int kChoiceCount = int(std::size(kFileListColumns));
+
+// The years 1 to 9999: beyond them a day serial names no date the listing can show.
+constexpr double kFirstDay = -693593.0;
+constexpr double kDayAfterLast = 2958466.0;
+
+enum class TCellKind { ckCopy, ckSize, ckLastModified };
+
+TCellKind KindOfColumn(const QString &header)
+{
+    if (header == QLatin1String("Size"))
+        return TCellKind::ckSize;
+    if (header == QLatin1String("Last modified"))
+        return TCellKind::ckLastModified;
+    return TCellKind::ckCopy;
+}
+
+// Keeps a shown view to one reset however the fill ends.
+class TUpdateBracket
+{
+public:
+    explicit TUpdateBracket(TGridTable &grid)
+        : FGrid(grid)
+    {
+        FGrid.BeginUpdate();
+    }
+    ~TUpdateBracket() { FGrid.EndUpdate(); }
+    TUpdateBracket(const TUpdateBracket &) = delete;
+    TUpdateBracket &operator=(const TUpdateBracket &) = delete;
+
+private:
+    TGridTable &FGrid;
+};
+
+QString DateDisplayText(const QString &daySerial, QChar separator, const QLocale &locale)
+{
+    const std::optional<double> value = TryStrToFloat(daySerial, separator);
+    if (!value)
+        throw EError(QLatin1Char('\'') + daySerial + QStringLiteral("' is not a valid floating point value"));
+    if (!(*value >= kFirstDay && *value < kDayAfterLast))
+        return QString();
+    return DateTimeToDisplayText(*value, locale);
+}
+
+} // namespace
+
+int FileListSortColumn(int choice)
+{
+    return choice >= 0 && choice < kChoiceCount ? kFileListColumns[choice] : -1;
+}
+
+int DirSortColumn(int choice)
+{
+    return choice >= 0 && choice < kChoiceCount ? kDirColumns[choice] : -1;
+}
+
+void SortStagingGrids(int choice, TGridTable &sgDir, TGridTable &sgFileList)
+{
+    const TTextComparer comparer(UserLocale());
+    const int fileColumn = FileListSortColumn(choice);
+    if (fileColumn >= 0 && sgFileList.RowCount() > 0)
+        StringGridSort(sgFileList, fileColumn, comparer);
+    const int dirColumn = DirSortColumn(choice);
+    if (dirColumn >= 0 && sgDir.RowCount() > 0)
+        StringGridSort(sgDir, dirColumn, comparer);
+}
+
+QString SizeDisplayText(const QString &stagingSize)
+{
+    bool ok = false;
+    const qlonglong bytes = stagingSize.toLongLong(&ok, 10);
+    return ok ? FormatFileSize(bytes) : QString();
+}
+
+QString LastModifiedDisplayText(const QString &daySerial)
+{
+    return DateDisplayText(daySerial, DecimalSeparator(), UserLocale());
+}
+
+void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList, TGridTable &sgFiles)
+{
+    const TUpdateBracket bracket(sgFiles);
+    ClearGrid(sgFiles);
+    const int dirs = sgDir.RowCount();
+    const int files = sgFileList.RowCount();
+    sgFiles.SetRowCount(dirs + files);
+
+    const QLocale &locale = UserLocale();
+    const QChar separator = DecimalSeparator(locale);
+    // Column by column, folders before files: an error leaves exactly the cells before it.
+    for (int i = 0; i < sgFiles.ColumnCount(); ++i) {
+        const TCellKind kind = KindOfColumn(sgFiles.Columns(i).Header);
+        for (int r = 0; r < dirs; ++r) {
+            const QString &cell = sgDir.Cells(i, r);
+            if (kind == TCellKind::ckLastModified)
+                sgFiles.SetCells(i, r, DateDisplayText(cell, separator, locale));
+            else
+                sgFiles.SetCells(i, r, cell);
+        }
+        for (int r = 0; r < files; ++r) {
+            const QString &cell = sgFileList.Cells(i, r);
+            switch (kind) {
+            case TCellKind::ckSize:
+                sgFiles.SetCells(i, dirs + r, SizeDisplayText(cell));
+                break;
+            case TCellKind::ckLastModified:
+                sgFiles.SetCells(i, dirs + r, DateDisplayText(cell, separator, locale));
+                break;
+            case TCellKind::ckCopy:
+                sgFiles.SetCells(i, dirs + r, cell);
+                break;
+            }
+        }
+    }
+}
+
+void SortAndMerge(int choice, TGridTable &sgDir, TGridTable &sgFileList, TGridTable &sgFiles)
+{
+    SortStagingGrids(choice, sgDir, sgFileList);
+    MergeIntoDisplayTable(sgDir, sgFileList, sgFiles);
+}
+
+QStringList SortChoices(const TGridTable &sgFiles)
+{
+    QStringList choices;
+    for (int i = 0; i < sgFiles.ColumnCount(); ++i)
+        if (sgFiles.Columns(i).Visible)
+            choices << sgFiles.Columns(i).Header;
+    return choices;
+}
