@@ -32,6 +32,11 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The exports read back by other programs; slow, installs an office suite.
+.PHONY: interop
+interop: deps $(BUILD)/build.ninja
+	BUILD=$(BUILD) scripts/interop
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -1,0 +1,127 @@
+// Writes one real listing in every export format, with the cells each reader
+// should get back, for the interoperability check (make interop).
+//   export_interop_tool <folder to create and list> <output folder>
+
+#include "export/uNativeXLSExport.h"
+#include "export/uSGExports.h"
+#include "listing/FolderScan.h"
+#include "listing/GridColumns.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+// Names a folder may really hold and the scan accepts.
+const char *const kFileNames[] = {
+    "plain.txt",
+    "a,b.txt",
+    "tom & jerry.txt",
+    "caf\xC3\xA9 na\xC3\xAFve.txt",
+    "semi;colon.txt",
+    "it's.txt",
+    "  spaced  .txt",
+    "no extension",
+};
+
+// Texts the scan refuses in a path but that a grid may hold all the same.
+const char *const kHostileNames[] = {
+    "<img src=x onerror=alert(1)>.txt",
+    "say \"hi\", then.txt",
+    "\"quoted\".txt",
+    "two\nlines.txt",
+    "</small></TD></TR><script>x()</script>",
+    "a\r\nb,\"c\"",
+};
+
+void MakeFiles(const QString &folder)
+{
+    QDir().mkpath(folder);
+    int size = 0;
+    for (const char *name : kFileNames) {
+        QFile f(QDir(folder).filePath(QString::fromUtf8(name)));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(size += 700, 'x'));
+    }
+}
+
+// The scan's rows in the display table's columns, then the hostile rows.
+TGridTable Listing(const QString &folder)
+{
+    TScanOptions options;
+    options.ShowExtensions = true;
+    TGridTable dir(DirColumns());
+    TGridTable files(FileListColumns());
+    TGridTable grid(FilesColumns());
+    ScanFolder(folder, options, dir, files, grid);
+    grid.SetColumnVisible(fcPathHolder, false);
+    const int scanned = files.RowCount();
+    grid.SetRowCount(scanned + int(std::size(kHostileNames)) + 1);
+    for (int r = 0; r < scanned; ++r)
+        for (int c = 0; c < fcCount; ++c)
+            grid.SetCells(c, r, files.Cells(c, r));
+    int r = scanned;
+    for (const char *name : kHostileNames) {
+        const QString text = QString::fromUtf8(name);
+        grid.SetCells(fcPathHolder, r, folder + QLatin1Char('/') + text);
+        grid.SetCells(fcName, r, text);
+        grid.SetCells(fcPath, r, folder + QLatin1Char('/'));
+        grid.SetCells(fcSize, r, QStringLiteral("1,5 KB"));
+        ++r;
+    }
+    // The last row stays empty.
+    return grid;
+}
+
+QJsonArray VisibleRow(const TGridTable &grid, int row)
+{
+    QJsonArray cells;
+    for (int c = 0; c < grid.ColumnCount(); ++c)
+        if (grid.Columns(c).Visible)
+            cells.append(row < 0 ? grid.Columns(c).Header : grid.Cells(c, row));
+    return cells;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <folder> <output folder>\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QDir out(QString::fromLocal8Bit(argv[2]));
+    MakeFiles(folder);
+    const QString heading = QStringLiteral("<b>Folder & \"friends\"</b>");
+    TGridTable grid(FilesColumns());
+    try {
+        grid = Listing(folder);
+        GridToXLS(out.filePath(QStringLiteral("list.xls")), true, true, grid);
+        GridToDelimited(out.filePath(QStringLiteral("list.csv")), QLatin1Char(','), true, grid);
+        GridToDelimited(out.filePath(QStringLiteral("list.txt")), QLatin1Char('\t'), true, grid);
+        GridToHTML(out.filePath(QStringLiteral("list.html")), grid, heading, true);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    QJsonArray rows;
+    for (int r = 0; r < grid.RowCount(); ++r)
+        rows.append(VisibleRow(grid, r));
+    const QJsonObject expected{{QStringLiteral("headers"), VisibleRow(grid, -1)},
+                               {QStringLiteral("rows"), rows},
+                               {QStringLiteral("title"), QStringLiteral("list.html")},
+                               {QStringLiteral("heading"), heading}};
+    QFile json(out.filePath(QStringLiteral("expected.json")));
+    if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(expected).toJson()) < 0)
+        return 1;
+    std::printf("%d rows written to %s\n", grid.RowCount(), qPrintable(out.path()));
+    return 0;
+}
