@@ -113,12 +113,45 @@ struct TSpot
     bool InsertNeedsBreak = false; // that line is the file's last, unterminated
 };
 
+// The start of the next line at or after pos whose first non-blank byte is
+// "[", or -1. Jumping from bracket to bracket keeps a search through a large
+// file of other lines cheap.
+qsizetype NextBracketLine(const QByteArray &text, qsizetype pos)
+{
+    for (;;) {
+        const qsizetype bracket = text.indexOf('[', pos);
+        if (bracket < 0)
+            return -1;
+        qsizetype start = bracket;
+        while (start > pos && IsBlank(text[start - 1]))
+            --start;
+        if (start == 0 || text[start - 1] == '\n')
+            return start;
+        pos = bracket + 1;
+    }
+}
+
 TSpot Locate(const QByteArray &text, const TName &section, const TName &key)
 {
     TSpot spot;
-    bool inSection = false;
     const qsizetype size = text.size();
     qsizetype pos = 0;
+    // Only the first section of a name counts.
+    while (!spot.SectionFound) {
+        pos = NextBracketLine(text, pos);
+        if (pos < 0)
+            return spot;
+        const qsizetype nl = text.indexOf('\n', pos);
+        const qsizetype end = nl < 0 ? size : nl;
+        QByteArrayView name;
+        if (ParseSection(QByteArrayView(text.constData() + pos, end - pos), name)
+            && NameMatches(name, section)) {
+            spot.SectionFound = true;
+            spot.InsertAt = nl < 0 ? size : nl + 1;
+            spot.InsertNeedsBreak = nl < 0;
+        }
+        pos = nl < 0 ? size : nl + 1;
+    }
     while (pos < size) {
         const qsizetype nl = text.indexOf('\n', pos);
         const qsizetype end = nl < 0 ? size : nl;
@@ -126,28 +159,18 @@ TSpot Locate(const QByteArray &text, const TName &section, const TName &key)
         const QByteArrayView line(text.constData() + pos, end - pos);
         QByteArrayView name;
         QByteArrayView value;
-        if (ParseSection(line, name)) {
-            // Only the first section of a name counts.
-            if (inSection)
-                break;
-            if (!spot.SectionFound && NameMatches(name, section)) {
-                inSection = true;
-                spot.SectionFound = true;
-                spot.InsertAt = next;
-                spot.InsertNeedsBreak = nl < 0;
-            }
-        } else if (inSection) {
-            if (ParseKey(line, name, value) && NameMatches(name, key)) {
-                spot.KeyFound = true;
-                spot.LineStart = pos;
-                spot.LineEnd = end;
-                spot.Value = value;
-                return spot;
-            }
-            if (!IsBlankLine(line)) {
-                spot.InsertAt = next;
-                spot.InsertNeedsBreak = nl < 0;
-            }
+        if (ParseSection(line, name))
+            break;
+        if (ParseKey(line, name, value) && NameMatches(name, key)) {
+            spot.KeyFound = true;
+            spot.LineStart = pos;
+            spot.LineEnd = end;
+            spot.Value = value;
+            return spot;
+        }
+        if (!IsBlankLine(line)) {
+            spot.InsertAt = next;
+            spot.InsertNeedsBreak = nl < 0;
         }
         pos = next;
     }
@@ -206,15 +229,25 @@ QByteArray WithCrLf(const QByteArray &text)
     QByteArray out;
     out.reserve(text.size() + text.size() / 16 + 2);
     const qsizetype size = text.size();
+    qsizetype copied = 0;
     qsizetype pos = 0;
-    while (pos < size) {
+    // Runs of CR LF lines are copied whole; only bare LFs need a CR.
+    for (;;) {
         const qsizetype nl = text.indexOf('\n', pos);
-        qsizetype end = nl < 0 ? size : nl;
-        if (end > pos && text[end - 1] == '\r')
-            --end;
-        out.append(text.constData() + pos, end - pos);
+        if (nl < 0)
+            break;
+        if (nl == 0 || text[nl - 1] != '\r') {
+            out.append(text.constData() + copied, nl - copied);
+            out.append("\r\n", 2);
+            copied = nl + 1;
+        }
+        pos = nl + 1;
+    }
+    out.append(text.constData() + copied, size - copied);
+    if (copied < size && !text.endsWith('\n')) {
+        if (text.endsWith('\r'))
+            out.chop(1);
         out.append("\r\n", 2);
-        pos = nl < 0 ? size : nl + 1;
     }
     return out;
 }
