@@ -1,10 +1,11 @@
 # Front door: `make run` and `make test` are the whole set-up on a fresh Debian 12.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test test-asan format clean
+.PHONY: all deps build run test test-asan bench format clean
 
 all: build
 
@@ -32,6 +33,14 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Release build; every bench_* executable runs, then the comparisons with command-line peers.
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCARTOLA_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target benchmarks
+	@for b in $(BENCH_BUILD)/bench/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
+	@for s in bench/*-vs-*.sh; do "$$s" $(BENCH_BUILD) || exit 1; done
+
 # The exports read back by other programs; slow, installs an office suite.
 .PHONY: interop
 interop: deps $(BUILD)/build.ninja
@@ -42,3 +51,15 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# libFuzzer targets in their own clang build; `make fuzz FUZZ_SECONDS=N` runs each N seconds.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz
+$(FUZZ_BUILD)/build.ninja: | deps
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DCARTOLA_SANITIZE=ON -DCARTOLA_FUZZ=ON -DCARTOLA_BENCH=OFF
+
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -1,0 +1,19 @@
+#include "platform/LocaleServices.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+#include <benchmark/benchmark.h>
+
+// Every benchmark sees the same locale, whatever the machine's, so runs compare.
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    SetUserLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
