@@ -116,9 +116,9 @@ int main(int argc, char **argv)
     for (int r = 0; r < grid.RowCount(); ++r)
         rows.append(VisibleRow(grid, r));
     const QJsonObject expected{{QStringLiteral("headers"), VisibleRow(grid, -1)},
-                               {QStringLiteral("rows"), rows},
-                               {QStringLiteral("title"), QStringLiteral("list.html")},
-                               {QStringLiteral("heading"), heading}};
+        {QStringLiteral("rows"), rows},
+        {QStringLiteral("title"), QStringLiteral("list.html")},
+        {QStringLiteral("heading"), heading}};
     QFile json(out.filePath(QStringLiteral("expected.json")));
     if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(expected).toJson()) < 0)
         return 1;
