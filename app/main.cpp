@@ -1,12 +1,18 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "app/Application.h"
+#include "app/MainForm.h"
+#include "zip/CompressionHandlers.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Cartola - Orley Software"));
-    window.resize(735, 735);
-    window.show();
-    return app.exec();
+    RegisterStandardCompressionHandlers();
+    TApplication app(argc, argv);
+    auto *frmMain = new TfrmMain;
+    app.OnException = [frmMain](const std::exception &e) {
+        frmMain->ShowException(e);
+    };
+    frmMain->show();
+    const int code = app.exec();
+    app.OnException = nullptr;
+    delete frmMain;
+    return code;
 }

@@ -22,7 +22,8 @@ std::vector<QString> ListSubfolders(const QString &folderWithDelimiter)
             continue;
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
+            struct stat st
+            { };
             isFolder = fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (isFolder)

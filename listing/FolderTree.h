@@ -11,8 +11,8 @@ class TTextComparer;
 struct TFolderNode
 {
     QString TagString; // the folder's full path
-    int Tag = 0;       // 1 once its subfolders were listed
-    QString Text;      // the folder's name
+    int Tag = 0; // 1 once its subfolders were listed
+    QString Text; // the folder's name
     TFolderNode *Parent = nullptr;
     std::vector<std::unique_ptr<TFolderNode>> Children;
     int Row = 0; // index among the parent's children

@@ -1,0 +1,344 @@
+#include "app/MainForm.h"
+
+#include "app/DriveComboBox.h"
+#include "app/FolderTreeModel.h"
+#include "app/GridModel.h"
+#include "fileutils/FileUtils.h"
+#include "listing/DisplayTable.h"
+#include "listing/FolderScan.h"
+#include "listing/GridColumns.h"
+#include "listing/StringGridSort.h"
+#include "platform/Errors.h"
+#include "platform/LocaleServices.h"
+#include "platform/ShellOpen.h"
+#include "platform/SpecialFolders.h"
+#include "zip/ZipFile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QTreeView>
+
+namespace {
+
+const QString kHomeDirectory = QStringLiteral("Home Directory");
+const QString kHomePage = QStringLiteral("https://www.orley-software.example/cartola");
+const QString kEmailAddress = QStringLiteral("cartola@orley-software.example");
+
+// A scan can take a moment on a big folder: say so with the cursor.
+class TWaitCursor
+{
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor &) = delete;
+    TWaitCursor &operator=(const TWaitCursor &) = delete;
+};
+
+} // namespace
+
+std::function<QSize()> TfrmMain::ScreenSize = [] {
+    const QScreen *s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().size() : QSize(1920, 1080);
+};
+
+void TMisc::Open(const QString &sCommand)
+{
+    ShellOpen(sCommand);
+}
+
+TfrmMain::TfrmMain(QWidget *parent)
+    : QWidget(parent)
+    , sgFiles(FilesColumns())
+    , sgDir(DirColumns())
+    , sgFileList(FileListColumns())
+    , stgZippedFiles(ZippedFilesColumns())
+{
+    ErrorDisplay = [this](const QString &text) {
+        QMessageBox::critical(this, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    };
+    AssociationErrorBox = [](const QString &text) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+        box.exec();
+    };
+    BuildLayout();
+    ApplyStyle();
+    BindEvents();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    if (!FDestroyed) {
+        try {
+            FormDestroy();
+        } catch (const std::exception &e) {
+            ShowException(e);
+        }
+    }
+    // The models let go of the tables and the tree before those go.
+    delete FFilesModel;
+    delete FZippedModel;
+    delete FTreeModel;
+}
+
+void TfrmMain::ShowException(const std::exception &e)
+{
+    const auto *error = dynamic_cast<const EError *>(&e);
+    const QString message = error ? error->Message() : QString::fromLocal8Bit(e.what());
+    if (ErrorDisplay)
+        ErrorDisplay(ErrorDisplayText(message));
+}
+
+std::function<void()> TfrmMain::Guarded(void (TfrmMain::*handler)())
+{
+    return [this, handler] {
+        try {
+            (this->*handler)();
+        } catch (const std::exception &e) {
+            ShowException(e);
+        }
+    };
+}
+
+void TfrmMain::BindEvents()
+{
+    const auto guard = [this](void (TfrmMain::*handler)()) {
+        return Guarded(handler);
+    };
+    connect(tvFolderTree->selectionModel(),
+        &QItemSelectionModel::currentChanged,
+        this,
+        guard(&TfrmMain::tvFolderTreeChange));
+    connect(tvFolderTree, &QTreeView::clicked, this, guard(&TfrmMain::tvFolderTreeClick));
+    connect(cbDrives, &TDriveComboBox::PopupAboutToShow, this, guard(&TfrmMain::cbDrivesClick));
+    connect(cbDrives, &QComboBox::activated, this, guard(&TfrmMain::cbDrivesChange));
+    connect(cbFiles, &QCheckBox::toggled, this, guard(&TfrmMain::tvFolderTreeChange));
+    connect(cbFolders, &QCheckBox::toggled, this, guard(&TfrmMain::tvFolderTreeChange));
+    connect(edMask, &QLineEdit::editingFinished, this, guard(&TfrmMain::tvFolderTreeChange));
+    connect(cbExt, &QCheckBox::toggled, this, guard(&TfrmMain::cbExtChange));
+    connect(cbHeaders, &QCheckBox::toggled, this, guard(&TfrmMain::cbHeadersChange));
+    connect(cbGridLines, &QCheckBox::toggled, this, guard(&TfrmMain::cbGridLinesChange));
+    connect(cbSort, &QComboBox::activated, this, guard(&TfrmMain::cbSortChange));
+    cbSort->installEventFilter(this);
+    connect(sgFilesView, &QTableView::doubleClicked, this, guard(&TfrmMain::sgFilesDblClick));
+    sgFilesView->installEventFilter(this);
+    stgZippedFilesView->installEventFilter(this);
+    connect(stgZippedFilesView, &QTableView::doubleClicked, this, guard(&TfrmMain::stgZippedFilesDblClick));
+    connect(cbExportType, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            FExportType = index;
+    });
+    connect(btnPreview, &QPushButton::clicked, this, guard(&TfrmMain::btnPreviewClick));
+    connect(btnSave, &QPushButton::clicked, this, guard(&TfrmMain::btnSaveClick));
+    connect(btnHome, &QPushButton::clicked, this, guard(&TfrmMain::btnHomeClick));
+    connect(btnEmail, &QPushButton::clicked, this, guard(&TfrmMain::btnEmailClick));
+
+    // A change of the listing's row runs the preview; errors of table
+    // operations inside a handler travel with that handler.
+    sgFiles.OnSelChanged = [this] {
+        sgFilesSelChanged();
+    };
+    const auto onError = [this](const std::exception &e) {
+        ShowException(e);
+    };
+    FFilesModel->OnError = onError;
+    FZippedModel->OnError = onError;
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == cbSort && event->type() == QEvent::FocusIn) {
+        Guarded (&TfrmMain::cbSortEnter)();
+    } else if ((watched == sgFilesView || watched == stgZippedFilesView)
+        && event->type() == QEvent::KeyPress) {
+        auto *keyEvent = static_cast<QKeyEvent *>(event);
+        int key =
+            (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) ? 13 : keyEvent->key();
+        try {
+            stgZippedFilesKeyDown(key);
+        } catch (const std::exception &e) {
+            ShowException(e);
+            return true;
+        }
+        if (key == 0)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::FormCreate()
+{
+    setWindowTitle(QStringLiteral("Cartola - Orley Software"));
+    ReadSettings();
+    setMinimumSize(630, 500);
+    FBaseTempDir = GetBaseTempDir();
+    FZipFile = std::make_unique<TZipFile>();
+    pnlZip->hide();
+    memoPreview->hide();
+    sgFiles.SetColumnVisible(fcPathHolder, false);
+    // sgFileList and sgDir are never shown: they have no view at all.
+    DrivesPopulate();
+    cbDrivesChange();
+    cbGridLinesChange();
+    cbHeadersChange();
+    cbSortEnter();
+}
+
+void TfrmMain::FormDestroy()
+{
+    FDestroyed = true;
+    SaveSettings();
+    FZipFile.reset();
+    if (!FBaseTempDir.isEmpty() && QFileInfo(FBaseTempDir).isDir())
+        QDir(FBaseTempDir).removeRecursively();
+}
+
+void TfrmMain::cbGridLinesChange()
+{
+    sgFiles.SetShowVertLines(cbGridLines->isChecked());
+    sgFiles.SetShowHorzLines(cbGridLines->isChecked());
+}
+
+void TfrmMain::cbHeadersChange()
+{
+    sgFiles.SetShowHeader(cbHeaders->isChecked());
+    tvFolderTreeChange();
+}
+
+void TfrmMain::btnHomeClick()
+{
+    TMisc::Open(kHomePage);
+}
+
+void TfrmMain::btnEmailClick()
+{
+    TMisc::Open(QStringLiteral("mailto:") + kEmailAddress + QStringLiteral("?Subject=Cartola"));
+}
+
+void TfrmMain::DrivesPopulate()
+{
+    cbDrives->clear();
+    cbDrives->addItem(kHomeDirectory);
+    cbDrives->addItems(LogicalDrives());
+    cbDrives->setCurrentIndex(0);
+}
+
+void TfrmMain::cbDrivesClick()
+{
+    DrivesPopulate();
+}
+
+void TfrmMain::cbDrivesChange()
+{
+    {
+        // Clearing the tree selects nothing and must not start a scan.
+        const QSignalBlocker block(tvFolderTree->selectionModel());
+        FTree.Clear();
+        tvFolderTree->selectionModel()->clear();
+    }
+    TFolderNode &root = FTree.Root();
+    root.Tag = 0;
+    root.TagString.clear();
+    const QString entry = cbDrives->currentText();
+    if (entry == kHomeDirectory)
+        root.TagString = GetUserProfileDir();
+    else
+        root.TagString = entry; // a mount path is its own root
+    PopulateFolder(root, 2);
+    ClearGrid(sgFiles);
+}
+
+void TfrmMain::tvFolderTreeClick() { }
+
+void TfrmMain::PopulateFolder(TFolderNode &node, int depth)
+{
+    FTree.PopulateFolder(node, depth, TTextComparer());
+}
+
+TFolderNode *TfrmMain::SelectedNode() const
+{
+    return FTreeModel->Node(tvFolderTree->selectionModel()->currentIndex());
+}
+
+void TfrmMain::SelectNode(TFolderNode *node)
+{
+    const QModelIndex index = FTreeModel->IndexOf(node);
+    tvFolderTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+}
+
+void TfrmMain::tvFolderTreeChange()
+{
+    QString mask = edMask->text();
+    if (CorrectMask(mask))
+        edMask->setText(mask);
+    TFolderNode *node = SelectedNode();
+    if (!node)
+        return;
+    const TWaitCursor wait;
+    PopulateFolder(*node, 2);
+    TScanOptions options;
+    options.ShowFiles = cbFiles->isChecked();
+    options.ShowFolders = cbFolders->isChecked();
+    options.ShowExtensions = cbExt->isChecked();
+    options.Mask = edMask->text();
+    options.DecimalSeparator = DecimalSeparator();
+    ScanFolder(node->TagString, options, sgDir, sgFileList, sgFiles);
+    if (sgDir.RowCount() > 0 || sgFileList.RowCount() > 0) {
+        cbSortChange();
+        sgFilesSelChanged();
+    }
+    lblCountDir->setText(CountLabelText(sgDir.RowCount(), sgFileList.RowCount()));
+}
+
+void TfrmMain::cbExtChange()
+{
+    tvFolderTreeChange();
+}
+
+void TfrmMain::cbSortEnter()
+{
+    if (sgFiles.ColumnCount() == 0)
+        return;
+    cbSort->clear();
+    cbSort->addItems(SortChoices(sgFiles));
+    cbSort->setCurrentIndex(0);
+}
+
+void TfrmMain::cbSortChange()
+{
+    SortAndMerge(cbSort->currentIndex(), sgDir, sgFileList, sgFiles);
+}
+
+void TfrmMain::StringGridSort(TGridTable &StrGrid, int SortColumn)
+{
+    ::StringGridSort(StrGrid, SortColumn, TTextComparer());
+}
+
+void TfrmMain::ClearGrid(TGridTable &StrGrid)
+{
+    ::ClearGrid(StrGrid);
+}
+
+void TfrmMain::SetSaveDialog(std::unique_ptr<ISaveDialog> dialog)
+{
+    FSaveDialog = std::move(dialog);
+}
+
+void TfrmMain::ApplyStyle()
+{
+    QFile qss(QStringLiteral(":/cartola/style.qss"));
+    if (qss.open(QIODevice::ReadOnly))
+        setStyleSheet(QString::fromUtf8(qss.readAll()));
+}

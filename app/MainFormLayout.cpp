@@ -1,0 +1,195 @@
+// The window's controls, their texts, initial states and docking.
+#include "app/DriveComboBox.h"
+#include "app/FolderTreeModel.h"
+#include "app/GridModel.h"
+#include "app/ImageViewer.h"
+#include "app/MainForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+QGroupBox *GroupBox(const char *name, const char *caption, QWidget *parent)
+{
+    auto *box = new QGroupBox(QString::fromLatin1(caption), parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+template <class W> W *Named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QTableView *GridView(const char *name, QWidget *parent)
+{
+    auto *view = Named(new QTableView(parent), name);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    return view;
+}
+
+} // namespace
+
+void TfrmMain::BuildLayout()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->setSpacing(0);
+
+    // The four option groups along the top.
+    Panel1 = Named(new QWidget(this), "Panel1");
+    auto *top = new QHBoxLayout(Panel1);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(3);
+
+    GroupBox4 = GroupBox("GroupBox4", "Drives:", Panel1);
+    auto *drives = new QVBoxLayout(GroupBox4);
+    cbDrives = Named(new TDriveComboBox(GroupBox4), "cbDrives");
+    cbDrives->setMinimumWidth(114);
+    drives->addWidget(cbDrives);
+    drives->addStretch();
+
+    GroupBox1 = GroupBox("GroupBox1", "File Options", Panel1);
+    auto *fileOptions = new QGridLayout(GroupBox1);
+    cbExportType = Named(new QComboBox(GroupBox1), "cbExportType");
+    cbExportType->addItems({QStringLiteral("Text File"),
+        QStringLiteral("HTML"),
+        QStringLiteral("Comma-Separated File"),
+        QStringLiteral("Tab-Separated File"),
+        QStringLiteral("Clipboard"),
+        QStringLiteral("Excel Spreadsheet")});
+    cbExportType->setCurrentIndex(1);
+    btnPreview = Named(new QPushButton(QStringLiteral("Preview"), GroupBox1), "btnPreview");
+    btnSave = Named(new QPushButton(QStringLiteral("Save"), GroupBox1), "btnSave");
+    fileOptions->addWidget(cbExportType, 0, 0, 1, 2);
+    fileOptions->addWidget(btnPreview, 1, 0);
+    fileOptions->addWidget(btnSave, 1, 1);
+
+    GroupBox2 = GroupBox("GroupBox2", "Show:", Panel1);
+    auto *show = new QGridLayout(GroupBox2);
+    cbFiles = Named(new QCheckBox(QStringLiteral("Files"), GroupBox2), "cbFiles");
+    cbFolders = Named(new QCheckBox(QStringLiteral("Folders"), GroupBox2), "cbFolders");
+    cbExt = Named(new QCheckBox(QStringLiteral("Extensions"), GroupBox2), "cbExt");
+    cbHeaders = Named(new QCheckBox(QStringLiteral("Headers"), GroupBox2), "cbHeaders");
+    cbGridLines = Named(new QCheckBox(QStringLiteral("GridLines"), GroupBox2), "cbGridLines");
+    cbFiles->setChecked(true);
+    cbHeaders->setChecked(true);
+    cbGridLines->setChecked(true);
+    show->addWidget(cbFiles, 0, 0);
+    show->addWidget(cbFolders, 1, 0);
+    show->addWidget(cbExt, 0, 1);
+    show->addWidget(cbHeaders, 1, 1);
+    show->addWidget(cbGridLines, 2, 1);
+
+    GroupBox3 = GroupBox("GroupBox3", "Options:", Panel1);
+    auto *options = new QGridLayout(GroupBox3);
+    Label1 = Named(new QLabel(QStringLiteral("Mask:  "), GroupBox3), "Label1");
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label1->setContentsMargins(0, 0, 3, 0);
+    edMask = Named(new QLineEdit(QStringLiteral("*.*"), GroupBox3), "edMask");
+    Label3 = Named(new QLabel(QStringLiteral("Sort:"), GroupBox3), "Label3");
+    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label3->setContentsMargins(0, 0, 3, 0);
+    cbSort = Named(new QComboBox(GroupBox3), "cbSort");
+    options->addWidget(Label1, 0, 0);
+    options->addWidget(edMask, 0, 1);
+    options->addWidget(Label3, 1, 0);
+    options->addWidget(cbSort, 1, 1);
+
+    // Scaled in proportion to their widths in the form.
+    top->addWidget(GroupBox4, 129);
+    top->addWidget(GroupBox1, 156);
+    top->addWidget(GroupBox2, 165);
+    top->addWidget(GroupBox3, 160);
+    outer->addWidget(Panel1);
+
+    // Folders | preview above, the listing below, each pair under a splitter.
+    HorzSplitter = Named(new QSplitter(Qt::Vertical, this), "HorzSplitter");
+    HorzSplitter->setHandleWidth(5);
+    HorzSplitter->setChildrenCollapsible(false);
+    VertSplitter = Named(new QSplitter(Qt::Horizontal, HorzSplitter), "VertSplitter");
+    VertSplitter->setHandleWidth(5);
+    VertSplitter->setChildrenCollapsible(false);
+
+    grpFolders = GroupBox("grpFolders", "Folders", VertSplitter);
+    grpFolders->setMinimumWidth(20);
+    auto *folders = new QVBoxLayout(grpFolders);
+    folders->setContentsMargins(12, 19, 12, 12);
+    tvFolderTree = Named(new QTreeView(grpFolders), "tvFolderTree");
+    tvFolderTree->setHeaderHidden(true);
+    tvFolderTree->setUniformRowHeights(true);
+    tvFolderTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    folders->addWidget(tvFolderTree);
+
+    grpPreview = GroupBox("grpPreview", "Preview", VertSplitter);
+    auto *preview = new QGridLayout(grpPreview);
+    preview->setContentsMargins(12, 19, 12, 12);
+    // The three previews share one place; the one raised last covers the others.
+    pnlZip = Named(new QWidget(grpPreview), "pnlZip");
+    auto *zip = new QVBoxLayout(pnlZip);
+    zip->setContentsMargins(0, 0, 0, 0);
+    stgZippedFilesView = GridView("stgZippedFiles", pnlZip);
+    lblZipFileC = Named(new QLabel(QStringLiteral("Files:"), pnlZip), "lblZipFileC");
+    lblZipFileC->setWordWrap(false);
+    lblZipFileC->setContentsMargins(8, 0, 0, 0);
+    zip->addWidget(stgZippedFilesView);
+    zip->addWidget(lblZipFileC);
+    memoPreview = Named(new QPlainTextEdit(grpPreview), "memoPreview");
+    memoPreview->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Image1 = Named(new TImageViewer(grpPreview), "Image1");
+    preview->addWidget(pnlZip, 0, 0);
+    preview->addWidget(memoPreview, 0, 0);
+    preview->addWidget(Image1, 0, 0);
+
+    VertSplitter->addWidget(grpFolders);
+    VertSplitter->addWidget(grpPreview);
+    VertSplitter->setStretchFactor(1, 1);
+    VertSplitter->setSizes({350, 263});
+
+    grpFiles = GroupBox("grpFiles", "Files:", HorzSplitter);
+    auto *files = new QVBoxLayout(grpFiles);
+    files->setContentsMargins(12, 19, 12, 12);
+    files->setSpacing(2);
+    sgFilesView = GridView("sgFiles", grpFiles);
+    files->addWidget(sgFilesView);
+    auto *bottom = new QHBoxLayout();
+    bottom->setContentsMargins(0, 1, 0, 1);
+    lblCountDir = Named(new QLabel(QStringLiteral("Folder/File Count:"), grpFiles), "lblCountDir");
+    lblCountDir->setContentsMargins(8, 0, 0, 0);
+    btnEmail = Named(new QPushButton(QStringLiteral("Email"), grpFiles), "btnEmail");
+    btnHome = Named(new QPushButton(QStringLiteral("Home"), grpFiles), "btnHome");
+    bottom->addWidget(lblCountDir, 1);
+    bottom->addWidget(btnEmail);
+    bottom->addSpacing(6);
+    bottom->addWidget(btnHome);
+    files->addLayout(bottom);
+
+    HorzSplitter->addWidget(VertSplitter);
+    HorzSplitter->addWidget(grpFiles);
+    HorzSplitter->setStretchFactor(0, 1);
+    HorzSplitter->setSizes({272, 305});
+    outer->addWidget(HorzSplitter, 1);
+
+    // Models over the grid tables and the tree.
+    FFilesModel = new TGridModel(sgFiles, this);
+    FFilesModel->Attach(sgFilesView);
+    FZippedModel = new TGridModel(stgZippedFiles, this);
+    FZippedModel->Attach(stgZippedFilesView);
+    FTreeModel = new TFolderTreeModel(FTree, this);
+    tvFolderTree->setModel(FTreeModel);
+}

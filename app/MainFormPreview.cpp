@@ -1,0 +1,166 @@
+// The preview of the selected row and the opening of archive entries.
+#include "app/ImageViewer.h"
+#include "app/MainForm.h"
+#include "fileutils/FileUtils.h"
+#include "fileutils/TextPreview.h"
+#include "listing/GridColumns.h"
+#include "platform/Errors.h"
+#include "platform/LocaleServices.h"
+#include "zip/ZipFile.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace {
+
+bool IsRegularFile(const QString &path)
+{
+    struct stat st
+    { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A missing or non-regular file, or one the decoder does not know, gives no picture.
+QImage LoadPicture(const QString &path)
+{
+    if (!IsRegularFile(path))
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError(path, errno ? errno : EACCES);
+    QImageReader reader(&file);
+    reader.setDecideFormatFromContent(true);
+    return reader.read();
+}
+
+// The icon of an application bundle, Name.icns in its resources.
+QImage LoadBundleIcon(const QString &path)
+{
+    const qsizetype sep = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char(':')));
+    QString name = path.mid(sep + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    const QString first = path + QStringLiteral("/Contents/Resources/") + name + QStringLiteral(".icns");
+    if (IsRegularFile(first))
+        return LoadPicture(first);
+    QString second = first;
+    second.remove(QLatin1Char(' '));
+    if (IsRegularFile(second))
+        return LoadPicture(second);
+    return {};
+}
+
+QString JoinPath(const QString &first, const QString &second)
+{
+    if (first.isEmpty())
+        return second;
+    if (second.isEmpty())
+        return first;
+    if (first.endsWith(QLatin1Char('/')) || first.endsWith(QLatin1Char(':')))
+        return first + second;
+    return first + QLatin1Char('/') + second;
+}
+
+} // namespace
+
+QString TfrmMain::GetSelectedPath() const
+{
+    return sgFiles.Cells(fcPathHolder, sgFiles.Selected());
+}
+
+void TfrmMain::sgFilesSelChanged()
+{
+    if (sgFiles.Selected() < 0)
+        return;
+    memoPreview->hide();
+    const QString path = sgFiles.Cells(fcPathHolder, sgFiles.Selected());
+
+    Image1->Clear();
+    if (path.size() >= 3 && CompareText(path.right(3), QStringLiteral("app")) == 0)
+        Image1->SetPicture(LoadBundleIcon(path));
+    else
+        Image1->SetPicture(LoadPicture(path));
+    if (Image1->HasPicture()) {
+        Image1->show();
+        Image1->raise();
+    } else {
+        Image1->hide();
+    }
+
+    if (TextPreviewExtensions().contains(PathExtension(path))) {
+        memoPreview->raise();
+        memoPreview->show();
+        memoPreview->setPlainText(ReadTextPreview(path));
+    }
+
+    if (TZipFile::IsValid(path)) {
+        pnlZip->raise();
+        pnlZip->show();
+        FZipFile->Open(GetSelectedPath(), zmRead);
+        const int count = FZipFile->FileCount();
+        lblZipFileC->setText(QStringLiteral("Files: ") + QString::number(count) + FZipFile->Comment());
+        stgZippedFiles.SetRowCount(count);
+        stgZippedFiles.BeginUpdate();
+        for (int i = 0; i < count; ++i) {
+            const TZipHeader info = FZipFile->FileInfo(i);
+            stgZippedFiles.SetCells(zcFilePath, i, FZipFile->FileName(i));
+            stgZippedFiles.SetCells(zcCompressedSize, i, FormatFileSize(info.CompressedSize));
+            stgZippedFiles.SetCells(zcUncompressedSize, i, FormatFileSize(info.UncompressedSize));
+            double modified = 0;
+            stgZippedFiles.SetCells(zcLastModified,
+                i,
+                DosDateTimeToDateTime(info.ModifiedDateTime, modified) ? DateTimeToDisplayText(modified)
+                                                                       : QStringLiteral("(invalid)"));
+            stgZippedFiles.SetCells(zcMethod, i, CompressionMethodName(info.CompressionMethod));
+            stgZippedFiles.SetCells(zcComment, i, FZipFile->FileComment(i));
+        }
+        stgZippedFiles.EndUpdate();
+        FZipFile->Close();
+    } else {
+        pnlZip->hide();
+        lblZipFileC->setText(QStringLiteral("(invalid ZIP file)"));
+        stgZippedFiles.SetRowCount(0);
+    }
+}
+
+void TfrmMain::sgFilesDblClick()
+{
+    TMisc::Open(sgFiles.Cells(fcPathHolder, sgFiles.Selected()));
+}
+
+void TfrmMain::stgZippedFilesKeyDown(int &Key)
+{
+    if (Key != 13)
+        return;
+    Key = 0;
+    stgZippedFilesDblClick();
+}
+
+void TfrmMain::stgZippedFilesDblClick()
+{
+    const QString path = sgFiles.Cells(fcPathHolder, sgFiles.Selected());
+    if (!TZipFile::IsValid(path))
+        return;
+    FZipFile->Open(GetSelectedPath(), zmRead);
+    const int index = stgZippedFiles.Selected();
+    if (index < 0) {
+        FZipFile->Close();
+        return;
+    }
+    const QString folder = FBaseTempDir + QLatin1Char('/') + sgFiles.Cells(fcName, sgFiles.Selected());
+    FZipFile->Extract(index, folder, true);
+    const QString target = JoinPath(folder, FZipFile->FileName(index));
+    if (!ShellOpenFile(target)) {
+        const QString name = target.mid(
+            std::max(target.lastIndexOf(QLatin1Char('/')), target.lastIndexOf(QLatin1Char(':'))) + 1);
+        AssociationErrorBox(
+            QStringLiteral("Could not open %1 - A file association may not have been set.").arg(name));
+    }
+    FZipFile->Close();
+}

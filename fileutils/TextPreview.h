@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The preview reads no more than this from a file, so a huge log shows its
+// beginning at once instead of filling memory.
+inline constexpr qint64 kTextPreviewLimit = 4 * 1024 * 1024;
+
+// Bytes to text: a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark decides
+// (and is dropped); without one the bytes are Windows-1252.
+QString DecodeTextPreview(const QByteArray &bytes);
+
+// Reads the beginning of a file for the preview and decodes it. Only regular
+// files are opened: a FIFO or a device would block or never end.
+QString ReadTextPreview(const QString &path);
+
+// The extension of a path: from the last "." after the last "/" or ":", the dot included.
+QString PathExtension(const QString &path);

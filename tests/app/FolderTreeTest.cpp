@@ -1,0 +1,119 @@
+#include "WindowFixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTreeView>
+
+namespace {
+
+using FolderTreeTest = WindowFixture;
+
+QStringList Names(const TFolderNode &node)
+{
+    QStringList out;
+    for (const auto &child : node.Children)
+        out << child->Text;
+    return out;
+}
+
+const TFolderNode *Child(const TFolderNode &node, const QString &name)
+{
+    for (const auto &child : node.Children)
+        if (child->Text == name)
+            return child.get();
+    return nullptr;
+}
+
+TEST_F(FolderTreeTest, HomeTreeIsSortedTwoLevelsDeepWithoutHiddenFolders)
+{
+    MakeDir(QStringLiteral("beta/one/deep"));
+    MakeDir(QStringLiteral("Alpha"));
+    MakeDir(QStringLiteral("gamma"));
+    MakeDir(QStringLiteral(".cache/inner"));
+    MakeFile(QStringLiteral("file.txt"));
+    TfrmMain &w = Window();
+    const TFolderNode &root = w.FolderTree().Root();
+    EXPECT_EQ(root.TagString, Home());
+    EXPECT_EQ(root.Tag, 1);
+    EXPECT_EQ(
+        Names(root), (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
+    const TFolderNode *beta = Child(root, QStringLiteral("beta"));
+    ASSERT_NE(beta, nullptr);
+    EXPECT_EQ(beta->TagString, Home() + QStringLiteral("/beta"));
+    EXPECT_EQ(beta->Tag, 1);
+    ASSERT_EQ(Names(*beta), QStringList{QStringLiteral("one")});
+    const TFolderNode *one = beta->Children[0].get();
+    EXPECT_EQ(one->Tag, 0);
+    EXPECT_TRUE(one->Children.empty());
+    // The view shows an expander on beta and on one's parent.
+    EXPECT_EQ(w.tvFolderTree->model()->rowCount(), 3);
+}
+
+TEST_F(FolderTreeTest, SelectingASecondLevelItemListsItsChildrenOnce)
+{
+    MakeDir(QStringLiteral("beta/one/deep/deeper"));
+    TfrmMain &w = Window();
+    TFolderNode *one = Select({QStringLiteral("beta"), QStringLiteral("one")});
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(w.SelectedNode(), one);
+    EXPECT_EQ(Names(*one), QStringList{QStringLiteral("deep")});
+    EXPECT_EQ(Names(*one->Children[0]), QStringList{QStringLiteral("deeper")});
+    MakeDir(QStringLiteral("beta/one/late"));
+    Select({QStringLiteral("beta")});
+    Select({QStringLiteral("beta"), QStringLiteral("one")});
+    EXPECT_EQ(one->Children.size(), 1u);
+}
+
+TEST_F(FolderTreeTest, ANonHiddenDotlessNameAndDotFolders)
+{
+    MakeDir(QStringLiteral(".hidden"));
+    MakeDir(QStringLiteral("visible.d"));
+    TfrmMain &w = Window();
+    EXPECT_EQ(Names(w.FolderTree().Root()), QStringList{QStringLiteral("visible.d")});
+}
+
+TEST_F(FolderTreeTest, PickingTheCurrentDriveRebuildsAndEmptiesTheListing)
+{
+    MakeDir(QStringLiteral("a/b"));
+    MakeFile(QStringLiteral("a/f.txt"));
+    TfrmMain &w = Window();
+    Select({QStringLiteral("a")});
+    const QString label = w.lblCountDir->text();
+    EXPECT_EQ(w.sgFileList.RowCount(), 1);
+    MakeDir(QStringLiteral("new"));
+    w.cbDrivesChange();
+    EXPECT_EQ(w.SelectedNode(), nullptr);
+    EXPECT_EQ(Names(w.FolderTree().Root()), (QStringList{QStringLiteral("a"), QStringLiteral("new")}));
+    EXPECT_EQ(w.sgFiles.RowCount(), 1);
+    EXPECT_EQ(w.sgFiles.Cells(0, 0), QString());
+    EXPECT_EQ(w.lblCountDir->text(), label);
+    EXPECT_EQ(w.sgFileList.RowCount(), 1);
+}
+
+TEST_F(FolderTreeTest, TheDriveListOffersHomeThenTheRootFirst)
+{
+    TfrmMain &w = Window();
+    ASSERT_GE(w.cbDrives->count(), 2);
+    EXPECT_EQ(w.cbDrives->itemText(0), QStringLiteral("Home Directory"));
+    EXPECT_EQ(w.cbDrives->itemText(1), QStringLiteral("/"));
+    w.cbDrives->setCurrentIndex(1);
+    w.cbDrivesChange();
+    EXPECT_EQ(w.FolderTree().Root().TagString, QStringLiteral("/"));
+    const TFolderNode *etc = Child(w.FolderTree().Root(), QStringLiteral("etc"));
+    ASSERT_NE(etc, nullptr);
+    EXPECT_EQ(etc->TagString, QStringLiteral("/etc"));
+    // Opening the list refreshes it and makes "Home Directory" current again.
+    w.cbDrivesClick();
+    EXPECT_EQ(w.cbDrives->currentIndex(), 0);
+    EXPECT_EQ(w.FolderTree().Root().TagString, QStringLiteral("/"));
+}
+
+TEST_F(FolderTreeTest, AnEmptyProfileFolderListsTheRoot)
+{
+    qunsetenv("HOME");
+    TfrmMain &w = Window();
+    EXPECT_EQ(w.FolderTree().Root().TagString, QString());
+    EXPECT_NE(Child(w.FolderTree().Root(), QStringLiteral("etc")), nullptr);
+}
+
+} // namespace

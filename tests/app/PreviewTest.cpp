@@ -1,0 +1,173 @@
+#include "WindowFixture.h"
+#include "app/ImageViewer.h"
+#include "listing/GridColumns.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include <sys/stat.h>
+
+namespace {
+
+class PreviewTest : public WindowFixture
+{
+protected:
+    // Lists the folder "p" with extensions shown and selects the row of `name`.
+    void Preview(const QString &name)
+    {
+        TfrmMain &w = Window();
+        if (!w.cbExt->isChecked())
+            w.cbExt->setChecked(true);
+        if (!w.SelectedNode())
+            Select({QStringLiteral("p")});
+        // As a click would: the request, and its errors to the error display.
+        try {
+            for (int r = 0; r < w.sgFiles.RowCount(); ++r)
+                if (w.sgFiles.Cells(fcName, r) == name) {
+                    if (w.sgFiles.Selected() == r)
+                        w.sgFilesSelChanged();
+                    else
+                        w.sgFiles.RequestSelected(r);
+                    return;
+                }
+        } catch (const std::exception &e) {
+            w.ShowException(e);
+            return;
+        }
+        FAIL() << "not listed: " << name.toStdString();
+    }
+    void SetUp() override
+    {
+        WindowFixture::SetUp();
+        MakeDir(QStringLiteral("p"));
+    }
+    static QByteArray Png(int w, int h)
+    {
+        QImage image(w, h, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return bytes;
+    }
+};
+
+TEST_F(PreviewTest, APictureShowsAloneInFront)
+{
+    MakeFile(QStringLiteral("p/red.png"), Png(40, 30));
+    Preview(QStringLiteral("red.png"));
+    TfrmMain &w = Window();
+    EXPECT_FALSE(w.Image1->isHidden());
+    EXPECT_EQ(w.Image1->Picture().size(), QSize(40, 30));
+    EXPECT_TRUE(w.memoPreview->isHidden());
+    EXPECT_TRUE(w.pnlZip->isHidden());
+    EXPECT_EQ(w.lblZipFileC->text(), QStringLiteral("(invalid ZIP file)"));
+}
+
+TEST_F(PreviewTest, BestFitShrinksButNeverEnlarges)
+{
+    TImageViewer viewer;
+    viewer.resize(100, 100);
+    QImage small(40, 30, QImage::Format_RGB32);
+    viewer.SetPicture(small);
+    EXPECT_DOUBLE_EQ(viewer.FitScale(), 1.0);
+    viewer.SetPicture(QImage(400, 200, QImage::Format_RGB32));
+    EXPECT_DOUBLE_EQ(viewer.FitScale(), 0.25);
+}
+
+TEST_F(PreviewTest, TextExtensionsAreCaseSensitiveAndMarksAreDropped)
+{
+    MakeFile(QStringLiteral("p/notes.txt"), "hello \x80");
+    MakeFile(QStringLiteral("p/NOTES.TXT"), "upper");
+    MakeFile(QStringLiteral("p/wide.log"),
+        QByteArray("\xFF\xFE"
+                   "h\0i\0",
+            6));
+    MakeFile(QStringLiteral("p/empty.log"));
+    MakeFile(QStringLiteral("p/picture.txt"), Png(4, 4));
+    TfrmMain &w = Window();
+    Preview(QStringLiteral("notes.txt"));
+    EXPECT_FALSE(w.memoPreview->isHidden());
+    EXPECT_EQ(w.memoPreview->toPlainText(), QStringLiteral("hello ") + QChar(0x20AC));
+    EXPECT_TRUE(w.Image1->isHidden());
+    Preview(QStringLiteral("NOTES.TXT"));
+    EXPECT_TRUE(w.memoPreview->isHidden());
+    EXPECT_EQ(w.memoPreview->toPlainText(), QStringLiteral("hello ") + QChar(0x20AC)); // kept while hidden
+    Preview(QStringLiteral("wide.log"));
+    EXPECT_EQ(w.memoPreview->toPlainText(), QStringLiteral("hi"));
+    Preview(QStringLiteral("empty.log"));
+    EXPECT_FALSE(w.memoPreview->isHidden());
+    EXPECT_EQ(w.memoPreview->toPlainText(), QString());
+    // A picture with a text extension shows both; the text is in front.
+    Preview(QStringLiteral("picture.txt"));
+    EXPECT_FALSE(w.Image1->isHidden());
+    EXPECT_FALSE(w.memoPreview->isHidden());
+}
+
+TEST_F(PreviewTest, AFolderNamedLikeATextFileIsReported)
+{
+    MakeDir(QStringLiteral("p/notes.txt"));
+    TfrmMain &w = Window();
+    w.cbFolders->setChecked(true);
+    Preview(QStringLiteral("notes.txt"));
+    ASSERT_FALSE(FErrors.isEmpty());
+    EXPECT_EQ(FErrors.last(), QStringLiteral("The specified file was not found."));
+    EXPECT_FALSE(w.memoPreview->isHidden());
+}
+
+TEST_F(PreviewTest, AFifoIsNeverOpened)
+{
+    ASSERT_EQ(mkfifo(QFile::encodeName(Home() + QStringLiteral("/p/x.txt")).constData(), 0600), 0);
+    ASSERT_EQ(mkfifo(QFile::encodeName(Home() + QStringLiteral("/p/y.zip")).constData(), 0600), 0);
+    TfrmMain &w = Window();
+    Preview(QStringLiteral("x.txt")); // would block forever if opened
+    Preview(QStringLiteral("y.zip"));
+    EXPECT_TRUE(w.pnlZip->isHidden());
+    EXPECT_TRUE(w.Image1->isHidden());
+}
+
+TEST_F(PreviewTest, TheBlankRowHidesEverything)
+{
+    MakeFile(QStringLiteral("p/notes.txt"), "x");
+    TfrmMain &w = Window();
+    Preview(QStringLiteral("notes.txt"));
+    w.ClearGrid(w.sgFiles);
+    w.sgFilesSelChanged();
+    EXPECT_TRUE(w.memoPreview->isHidden());
+    EXPECT_TRUE(w.Image1->isHidden());
+    EXPECT_TRUE(w.pnlZip->isHidden());
+    EXPECT_EQ(w.lblZipFileC->text(), QStringLiteral("(invalid ZIP file)"));
+    EXPECT_EQ(w.stgZippedFiles.RowCount(), 0);
+}
+
+TEST_F(PreviewTest, EnterOnANonArchiveDoesNothingButIsHandled)
+{
+    MakeFile(QStringLiteral("p/notes.txt"), "x");
+    TfrmMain &w = Window();
+    Preview(QStringLiteral("notes.txt"));
+    int key = 13;
+    w.stgZippedFilesKeyDown(key);
+    EXPECT_EQ(key, 0);
+    int other = 'A';
+    w.stgZippedFilesKeyDown(other);
+    EXPECT_EQ(other, 'A');
+    EXPECT_TRUE(FOpener.Opened.isEmpty());
+    EXPECT_TRUE(FErrors.isEmpty());
+}
+
+TEST_F(PreviewTest, DoubleClickOpensTheSelectedRow)
+{
+    MakeDir(QStringLiteral("p/sub"));
+    TfrmMain &w = Window();
+    w.cbFolders->setChecked(true);
+    Preview(QStringLiteral("sub"));
+    w.sgFilesDblClick();
+    ASSERT_EQ(FOpener.Opened.size(), 1);
+    EXPECT_EQ(FOpener.Opened[0], Home() + QStringLiteral("/p/sub"));
+}
+
+} // namespace
