@@ -142,20 +142,4 @@ TEST(ShellOpenFile, AMissingFileOpensNothing)
     EXPECT_FALSE(ShellOpenFile(tmp.path() + QStringLiteral("/missing.txt")));
 }
 
-TEST(TextPreviewExtensions, TheElevenInTheirOrder)
-{
-    EXPECT_EQ(TextPreviewExtensions(),
-        (QStringList{QStringLiteral(".txt"),
-            QStringLiteral(".rtf"),
-            QStringLiteral(".ini"),
-            QStringLiteral(".ans"),
-            QStringLiteral(".text"),
-            QStringLiteral(".1st"),
-            QStringLiteral(".log"),
-            QStringLiteral(".csv"),
-            QStringLiteral(".pas"),
-            QStringLiteral(".plist"),
-            QStringLiteral(".bat")}));
-}
-
 } // namespace
