@@ -97,13 +97,6 @@ TEST_F(ExportFile, FileAndDeviceGiveTheSameBytesOverAnOlderLongerFile)
     }
 }
 
-TEST_F(ExportFile, NewFilesAreCreated)
-{
-    const QString path = Path(QStringLiteral("new.txt"));
-    GridToDelimited(path, QLatin1Char('\t'), false, SampleGrid(1));
-    EXPECT_EQ(ReadAll(path), QByteArray("\"f,0 \xE9?\"\t0 KB\t\r\n"));
-}
-
 // The text writers' input/output errors, by cause.
 TEST_F(ExportFile, TextErrorsCarryTheirCodeAndMessage)
 {
