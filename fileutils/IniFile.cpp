@@ -270,7 +270,7 @@ TIniFile::TIniFile(const QString &fileName)
         FUnreadable = true;
         return;
     }
-    FText = file.read(MaxFileSize + 1);
+    FText = file.readAll();
     if (file.error() != QFileDevice::NoError || FText.size() > MaxFileSize) {
         FText.clear();
         FUnreadable = true;
