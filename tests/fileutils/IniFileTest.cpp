@@ -13,10 +13,15 @@
 
 namespace {
 
+QString Q(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
 struct IniFileTest : ::testing::Test
 {
     QTemporaryDir tmp;
-    QString Path() const { return tmp.filePath(QStringLiteral("cartola.ini")); }
+    QString Path() const { return tmp.filePath(Q("cartola.ini")); }
 
     void WriteBytes(const QByteArray &bytes) const
     {
@@ -31,19 +36,17 @@ struct IniFileTest : ::testing::Test
     }
 };
 
-const QString S = QStringLiteral("Settings");
+const QString S = Q("Settings");
 
 TEST_F(IniFileTest, NamesIgnoreCaseAndValuesIgnoreBlanks)
 {
     WriteBytes("k=outside\r\n[SETTINGS]\r\n  showFILES \t=  0 \r\nName= two words \r\n[Other]\r\nk=v\r\n");
     const TIniFile ini(Path());
-    EXPECT_FALSE(ini.ReadBool(S, QStringLiteral("ShowFiles"), true));
-    EXPECT_EQ(
-        ini.ReadString(QStringLiteral("settings"), QStringLiteral("NAME"), {}), QStringLiteral("two words"));
-    EXPECT_EQ(ini.ReadString(S, QStringLiteral("k"), QStringLiteral("dflt")), QStringLiteral("dflt"));
-    EXPECT_EQ(ini.ReadString(QStringLiteral("other"), QStringLiteral("K"), {}), QStringLiteral("v"));
-    EXPECT_EQ(ini.ReadString(QStringLiteral("Missing"), QStringLiteral("k"), QStringLiteral("d")),
-        QStringLiteral("d"));
+    EXPECT_FALSE(ini.ReadBool(S, Q("ShowFiles"), true));
+    EXPECT_EQ(ini.ReadString(Q("settings"), Q("NAME"), {}), Q("two words"));
+    EXPECT_EQ(ini.ReadString(S, Q("k"), Q("dflt")), Q("dflt"));
+    EXPECT_EQ(ini.ReadString(Q("other"), Q("K"), {}), Q("v"));
+    EXPECT_EQ(ini.ReadString(Q("Missing"), Q("k"), Q("d")), Q("d"));
 }
 
 TEST_F(IniFileTest, WritesReplaceInPlaceAppendToSectionOrAddSection)
@@ -51,18 +54,17 @@ TEST_F(IniFileTest, WritesReplaceInPlaceAppendToSectionOrAddSection)
     WriteBytes("; hand-edited\r\njunk line  \r\n[A]\r\nx = 1\r\n; note\r\n\r\n[B]\n"
                "Y=2\r\n\t\r\n[a]\r\nx=dup\r\nlast=unterminated");
     TIniFile ini(Path());
-    ini.WriteInteger(QStringLiteral("a"), QStringLiteral("X"), 5);
-    ini.WriteInteger(QStringLiteral("A"), QStringLiteral("new"), 6);
-    ini.WriteBool(QStringLiteral("b"), QStringLiteral("z"), true);
-    ini.WriteFloat(QStringLiteral("C"), QStringLiteral("w"), 350, QLatin1Char('.'));
-    ini.WriteString(QStringLiteral("C"), QStringLiteral("v"), QStringLiteral("t\xe9xt"));
+    ini.WriteInteger(Q("a"), Q("X"), 5);
+    ini.WriteInteger(Q("A"), Q("new"), 6);
+    ini.WriteBool(Q("b"), Q("z"), true);
+    ini.WriteFloat(Q("C"), Q("w"), 350, QLatin1Char('.'));
+    ini.WriteString(Q("C"), Q("v"), Q("t\xc3\xa9xt"));
     ini.UpdateFile();
     EXPECT_EQ(ReadBytes(),
         QByteArray("; hand-edited\r\njunk line  \r\n[A]\r\nX=5\r\n; note\r\nnew=6\r\n\r\n[B]\r\n"
                    "Y=2\r\nz=1\r\n\t\r\n[a]\r\nx=dup\r\nlast=unterminated\r\n"
                    "[C]\r\nw=350\r\nv=t\xc3\xa9xt\r\n"));
-    EXPECT_EQ(
-        TIniFile(Path()).ReadString(QStringLiteral("c"), QStringLiteral("V"), {}), QStringLiteral("t\xe9xt"));
+    EXPECT_EQ(TIniFile(Path()).ReadString(Q("c"), Q("V"), {}), Q("t\xc3\xa9xt"));
 }
 
 TEST_F(IniFileTest, FileFromScratchKeepsWritingOrder)
@@ -70,10 +72,10 @@ TEST_F(IniFileTest, FileFromScratchKeepsWritingOrder)
     TIniFile ini(Path());
     ini.UpdateFile();
     EXPECT_FALSE(QFileInfo::exists(Path())) << "nothing written, nothing created";
-    ini.WriteBool(S, QStringLiteral("ShowFiles"), true);
-    ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("Left"), -40);
-    ini.WriteBool(S, QStringLiteral("ShowFolders"), false);
-    ini.WriteString(S, QStringLiteral("Odd"), QStringLiteral("a\r\n[x]\nb"));
+    ini.WriteBool(S, Q("ShowFiles"), true);
+    ini.WriteInteger(Q("Position"), Q("Left"), -40);
+    ini.WriteBool(S, Q("ShowFolders"), false);
+    ini.WriteString(S, Q("Odd"), Q("a\r\n[x]\nb"));
     ini.UpdateFile();
     EXPECT_EQ(ReadBytes(),
         QByteArray(
@@ -87,82 +89,63 @@ TEST_F(IniFileTest, IntegerAndBooleanValues)
         const char *text;
         int expected; // with the default 99
     };
+    // clang-format off
     const Row rows[] = {
-        {"yes", 99},
-        {"0", 0},
-        {"-0", 0},
-        {"2", 2},
-        {"0x1", 1},
-        {"0X1f", 31},
-        {"$1F", 31},
-        {"-7", -7},
-        {"+7", 7},
-        {" 12 ", 12},
-        {"", 99},
-        {"-", 99},
-        {"$", 99},
-        {"0x", 99},
-        {"1.5", 99},
-        {"12a", 99},
-        {"-$1", 99},
-        {"2147483647", INT_MAX},
-        {"2147483648", 99},
-        {"-2147483648", INT_MIN},
-        {"-2147483649", 99},
-        {"$7FFFFFFF", INT_MAX},
-        {"$FFFFFFFF", 99},
-        {"0000000000000000000042", 42},
+        {"yes", 99}, {"0", 0}, {"-0", 0}, {"2", 2}, {"0x1", 1}, {"0X1f", 31}, {"$1F", 31}, {"-7", -7},
+        {"+7", 7}, {" 12 ", 12}, {"", 99}, {"-", 99}, {"$", 99}, {"0x", 99}, {"1.5", 99}, {"12a", 99},
+        {"-$1", 99}, {"2147483647", INT_MAX}, {"2147483648", 99}, {"-2147483648", INT_MIN},
+        {"-2147483649", 99}, {"$7FFFFFFF", INT_MAX}, {"$FFFFFFFF", 99}, {"0000000000000000000042", 42},
         {"99999999999999999999", 99},
     };
+    // clang-format on
     QByteArray file("[S]\r\n");
     for (const Row &row : rows)
         file += QByteArray("k") + row.text + "=" + row.text + "\r\n";
     WriteBytes(file);
     const TIniFile ini(Path());
     for (const Row &row : rows) {
-        const QString key = QStringLiteral("k") + QString::fromLatin1(row.text);
-        EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), key, 99), row.expected) << row.text;
+        const QString key = Q("k") + Q(row.text);
+        EXPECT_EQ(ini.ReadInteger(Q("S"), key, 99), row.expected) << row.text;
         // A boolean is an integer read with the default 1 or 0.
-        EXPECT_EQ(ini.ReadBool(QStringLiteral("S"), key, true), row.expected != 0) << row.text;
-        EXPECT_EQ(ini.ReadBool(QStringLiteral("S"), key, false), row.expected != 99 && row.expected != 0)
-            << row.text;
+        EXPECT_EQ(ini.ReadBool(Q("S"), key, true), row.expected != 0) << row.text;
+        EXPECT_EQ(ini.ReadBool(Q("S"), key, false), row.expected != 99 && row.expected != 0) << row.text;
     }
 }
 
 TEST_F(IniFileTest, FloatValuesFollowTheDecimalSeparator)
 {
     TIniFile ini(Path());
-    ini.WriteFloat(QStringLiteral("F"), QStringLiteral("a"), 272.5, QLatin1Char('.'));
-    ini.WriteFloat(QStringLiteral("F"), QStringLiteral("b"), 272.5, QLatin1Char(','));
-    ini.WriteSingle(QStringLiteral("F"), QStringLiteral("c"), 6.5f, QLatin1Char('.'));
-    ini.WriteString(QStringLiteral("F"), QStringLiteral("huge"), QStringLiteral("1E300"));
-    ini.WriteString(QStringLiteral("F"), QStringLiteral("text"), QStringLiteral("12px"));
-    EXPECT_EQ(ini.ReadString(QStringLiteral("F"), QStringLiteral("b"), {}), QStringLiteral("272,5"));
-    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("a"), -1, QLatin1Char('.')), 272.5);
-    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("b"), -1, QLatin1Char('.')), -1);
-    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("b"), -1, QLatin1Char(',')), 272.5);
-    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("text"), -1, QLatin1Char('.')), -1);
-    EXPECT_EQ(ini.ReadSingle(QStringLiteral("F"), QStringLiteral("c"), -1, QLatin1Char('.')), 6.5f);
-    EXPECT_EQ(ini.ReadSingle(QStringLiteral("F"), QStringLiteral("huge"), -1, QLatin1Char('.')), -1.0f);
-    EXPECT_EQ(ini.ReadFloat(QStringLiteral("F"), QStringLiteral("huge"), -1, QLatin1Char('.')), 1e300);
+    ini.WriteFloat(Q("F"), Q("a"), 272.5, QLatin1Char('.'));
+    ini.WriteFloat(Q("F"), Q("b"), 272.5, QLatin1Char(','));
+    ini.WriteSingle(Q("F"), Q("c"), 6.5f, QLatin1Char('.'));
+    ini.WriteString(Q("F"), Q("huge"), Q("1E300"));
+    ini.WriteString(Q("F"), Q("text"), Q("12px"));
+    EXPECT_EQ(ini.ReadString(Q("F"), Q("b"), {}), Q("272,5"));
+    EXPECT_EQ(ini.ReadFloat(Q("F"), Q("a"), -1, QLatin1Char('.')), 272.5);
+    EXPECT_EQ(ini.ReadFloat(Q("F"), Q("b"), -1, QLatin1Char('.')), -1);
+    EXPECT_EQ(ini.ReadFloat(Q("F"), Q("b"), -1, QLatin1Char(',')), 272.5);
+    EXPECT_EQ(ini.ReadFloat(Q("F"), Q("text"), -1, QLatin1Char('.')), -1);
+    EXPECT_EQ(ini.ReadSingle(Q("F"), Q("c"), -1, QLatin1Char('.')), 6.5f);
+    EXPECT_EQ(ini.ReadSingle(Q("F"), Q("huge"), -1, QLatin1Char('.')), -1.0f);
+    EXPECT_EQ(ini.ReadFloat(Q("F"), Q("huge"), -1, QLatin1Char('.')), 1e300);
 }
 
 TEST_F(IniFileTest, FailedSaveReportsTheFullPath)
 {
     // A folder in the file's place stops every writer, root included.
-    ASSERT_TRUE(QDir(tmp.path()).mkdir(QStringLiteral("cartola.ini")));
+    ASSERT_TRUE(QDir(tmp.path()).mkdir(Q("cartola.ini")));
     TIniFile folderInPlace(Path());
-    folderInPlace.WriteInteger(S, QStringLiteral("k"), 1);
+    folderInPlace.WriteInteger(S, Q("k"), 1);
     try {
         folderInPlace.UpdateFile();
         FAIL() << "no error";
     } catch (const EError &e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Unable to write to ") + QFileInfo(Path()).absoluteFilePath());
+        EXPECT_EQ(e.Message(), Q("Unable to write to ") + QFileInfo(Path()).absoluteFilePath());
     }
     EXPECT_TRUE(QFileInfo(Path()).isDir());
 
-    TIniFile noFolder(tmp.filePath(QStringLiteral("missing/cartola.ini")));
-    noFolder.WriteInteger(S, QStringLiteral("k"), 1);
+    TIniFile noFolder(tmp.filePath(Q("missing/cartola.ini")));
+    noFolder.WriteInteger(S, Q("k"), 1);
     EXPECT_THROW(noFolder.UpdateFile(), EError);
 }
 
@@ -174,7 +157,7 @@ TEST_F(IniFileTest, ReadOnlyFileIsLeftAlone)
     if (QFileInfo(Path()).isWritable())
         GTEST_SKIP() << "running with the right to write any file";
     TIniFile ini(Path());
-    ini.WriteInteger(S, QStringLiteral("k"), 1);
+    ini.WriteInteger(S, Q("k"), 1);
     EXPECT_THROW(ini.UpdateFile(), EError);
     EXPECT_EQ(ReadBytes(), old);
 }
@@ -189,9 +172,9 @@ TEST_F(IniFileTest, ArbitraryBytesReadAndSurviveASave)
         junk += alphabet[random() % sizeof alphabet];
     WriteBytes(junk);
     TIniFile ini(Path());
-    (void)ini.ReadString(QStringLiteral("a"), QStringLiteral("k"), {});
-    (void)ini.ReadInteger(QStringLiteral("]"), QStringLiteral("a"), 0);
-    ini.WriteBool(S, QStringLiteral("ShowFiles"), true);
+    (void)ini.ReadString(Q("a"), Q("k"), {});
+    (void)ini.ReadInteger(Q("]"), Q("a"), 0);
+    ini.WriteBool(S, Q("ShowFiles"), true);
     ini.UpdateFile();
 
     QByteArray expected;
@@ -204,15 +187,15 @@ TEST_F(IniFileTest, ArbitraryBytesReadAndSurviveASave)
         expected.chop(2); // split leaves an empty piece after the last break
     expected += "[Settings]\r\nShowFiles=1\r\n";
     EXPECT_EQ(ReadBytes(), expected);
-    EXPECT_TRUE(TIniFile(Path()).ReadBool(S, QStringLiteral("showfiles"), false));
+    EXPECT_TRUE(TIniFile(Path()).ReadBool(S, Q("showfiles"), false));
 }
 
 TEST_F(IniFileTest, LargeFile)
 {
     WriteBytes(QByteArray(63, 'x').append('\n').repeated(160 * 1024) + "[Settings]\nShowGrid=0");
     TIniFile ini(Path());
-    EXPECT_FALSE(ini.ReadBool(S, QStringLiteral("ShowGrid"), true));
-    ini.WriteBool(S, QStringLiteral("ShowGrid"), true);
+    EXPECT_FALSE(ini.ReadBool(S, Q("ShowGrid"), true));
+    ini.WriteBool(S, Q("ShowGrid"), true);
     ini.UpdateFile();
     EXPECT_TRUE(ReadBytes().endsWith("xx\r\n[Settings]\r\nShowGrid=1\r\n"));
 }
@@ -230,22 +213,17 @@ TEST(SettingsPath, FromAppDataFolderAndExecutable)
         {"/cfg", "/opt/x.y/run", "/cfg/run/run.ini"},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(SettingsFilePath(QString::fromUtf8(row.appData), QString::fromUtf8(row.exe)),
-            QString::fromUtf8(row.expected))
-            << row.appData << " " << row.exe;
+        EXPECT_EQ(SettingsFilePath(Q(row.appData), Q(row.exe)), Q(row.expected)) << row.appData << row.exe;
 }
 
 TEST(SettingsPath, ForceDirectoriesMakesParents)
 {
     QTemporaryDir tmp;
-    const QString deep = tmp.filePath(QStringLiteral("a/b/c"));
+    const QString deep = tmp.filePath(Q("a/b/c"));
+    EXPECT_TRUE(ForceDirectories(deep) && QFileInfo(deep).isDir());
     EXPECT_TRUE(ForceDirectories(deep));
-    EXPECT_TRUE(QFileInfo(deep).isDir());
-    EXPECT_TRUE(ForceDirectories(deep));
-    QFile file(tmp.filePath(QStringLiteral("f")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    EXPECT_FALSE(ForceDirectories(tmp.filePath(QStringLiteral("f/sub"))));
+    ASSERT_TRUE(QFile(tmp.filePath(Q("f"))).open(QIODevice::WriteOnly));
+    EXPECT_FALSE(ForceDirectories(tmp.filePath(Q("f/sub"))));
     EXPECT_FALSE(ForceDirectories(QString()));
 }
 
