@@ -161,20 +161,6 @@ void WriteHTML(TTextFileOutput &out,
     out.Close();
 }
 
-} // namespace
-
-void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const TGridTable &grid)
-{
-    TTextFileOutput out(fileName);
-    WriteDelimited(out, delimiter, headers, grid);
-}
-
-void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const TGridTable &grid)
-{
-    TTextFileOutput out(device);
-    WriteDelimited(out, delimiter, headers, grid);
-}
-
 QString ClipboardText(const TGridTable &grid)
 {
     QString text;
@@ -189,6 +175,20 @@ QString ClipboardText(const TGridTable &grid)
             text += QLatin1Char('\r');
     }
     return text;
+}
+
+} // namespace
+
+void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const TGridTable &grid)
+{
+    TTextFileOutput out(fileName);
+    WriteDelimited(out, delimiter, headers, grid);
+}
+
+void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const TGridTable &grid)
+{
+    TTextFileOutput out(device);
+    WriteDelimited(out, delimiter, headers, grid);
 }
 
 void GridToClipboard(const TGridTable &grid)

@@ -16,7 +16,6 @@ void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const TGr
 // Every column, hidden ones included, TAB between cells and CR between rows,
 // as the whole content of the clipboard.
 void GridToClipboard(const TGridTable &grid);
-QString ClipboardText(const TGridTable &grid);
 
 // A small HTML page of the visible columns; fileName gives the page title.
 void GridToHTML(const QString &fileName, const TGridTable &grid, const QString &heading, bool headers);
