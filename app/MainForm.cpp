@@ -137,8 +137,7 @@ void TfrmMain::BindEvents()
     stgZippedFilesView->installEventFilter(this);
     connect(stgZippedFilesView, &QTableView::doubleClicked, this, guard(&TfrmMain::stgZippedFilesDblClick));
     connect(cbExportType, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            FExportType = index;
+        FExportType = index;
     });
     connect(btnPreview, &QPushButton::clicked, this, guard(&TfrmMain::btnPreviewClick));
     connect(btnSave, &QPushButton::clicked, this, guard(&TfrmMain::btnSaveClick));

@@ -161,6 +161,8 @@ private:
     void BindEvents();
     void ApplyStyle();
     void ApplySavedSplitterSizes();
+    void ExportListing(int type, const QString &fileName);
+    QString HtmlHeading() const;
     void showEvent(QShowEvent *event) override;
 
     TFolderTree FTree;

@@ -32,6 +32,17 @@ public:
     bool Result = true;
 };
 
+// A save dialog that is always cancelled, so no test ever waits on a real one.
+class TCancelledSaveDialog : public ISaveDialog
+{
+public:
+    void SetDefaultExt(const QString &) override { }
+    void SetFilter(const QString &) override { }
+    void SetFilterIndex(int) override { }
+    bool Execute(QWidget *) override { return false; }
+    QString FileName() const override { return {}; }
+};
+
 // A window over a fresh home, config and temporary folder.
 class WindowFixture : public ::testing::Test
 {
