@@ -44,6 +44,13 @@ inline QString ErrorOf(const std::function<void()> &action)
     return QStringLiteral("<none>");
 }
 
+// Expects the statement to raise an error with exactly this message.
+#define EXPECT_RAISES(statement, message)                                                                    \
+    EXPECT_EQ(ErrorOf([&] {                                                                                  \
+        statement;                                                                                           \
+    }),                                                                                                      \
+        QString(message))
+
 inline void PrintTo(const QString &s, std::ostream *os)
 {
     *os << s.toStdString();
