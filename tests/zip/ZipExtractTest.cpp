@@ -366,4 +366,19 @@ TEST(InflateStreamTest, LeavesTheArchiveJustAfterTheDataAndResumesWhereItWas)
     }
 }
 
+TEST(InflateStreamTest, DrainsWhatZlibHoldsWhenTheArchiveEndsRightAfterTheData)
+{
+    // zlib may have taken in the last input byte while output is still owed.
+    for (int run = 0; run < 400; ++run) {
+        const QByteArray data = Pattern(300) + QByteArray(run, 'r');
+        TMemoryStream source(ZipBuilder::RawDeflate(data));
+        TInflateStream inflate(source);
+        QByteArray out;
+        char byte = 0;
+        while (inflate.Read(&byte, 1) == 1)
+            out += byte;
+        ASSERT_EQ(out, data) << run;
+    }
+}
+
 } // namespace
