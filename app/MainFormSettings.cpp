@@ -67,7 +67,9 @@ void TfrmMain::ReadSettings()
     cbGridLines->setChecked(ini.ReadBool(kSettings, QStringLiteral("ShowGrid"), true));
 
     const int state = ini.ReadInteger(kState, QStringLiteral("Window"), 0);
-    setWindowState(state == 2 ? Qt::WindowMaximized : state == 1 ? Qt::WindowMinimized : Qt::WindowNoState);
+    const Qt::WindowState windowStateRead = state == 2 ? Qt::WindowMaximized
+        : state == 1                                   ? Qt::WindowMinimized
+                                                       : Qt::WindowNoState;
 
     const QSize screenSize = ScreenSize();
     resize(ini.ReadInteger(kPosition, QStringLiteral("Width"), 735), height());
@@ -75,6 +77,9 @@ void TfrmMain::ReadSettings()
     const int left = ini.ReadInteger(kPosition, QStringLiteral("Left"), (screenSize.width() - width()) / 2);
     const int top = ini.ReadInteger(kPosition, QStringLiteral("Top"), (screenSize.height() - height()) / 2);
     move(left, top);
+    // The toolkit drops a maximized state on a later resize, so the state goes
+    // last: the size and place above become the normal geometry.
+    setWindowState(windowStateRead);
 
     // "Top" holds the horizontal place and "Left" the vertical one. Docked
     // controls take their place from the layout; their sizes drive the splitters.
