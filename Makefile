@@ -63,15 +63,3 @@ $(FUZZ_BUILD)/build.ninja: | deps
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
-
-# libFuzzer targets in their own clang build; `make fuzz FUZZ_SECONDS=N` runs each N seconds.
-FUZZ_BUILD   ?= build-fuzz
-FUZZ_SECONDS ?= 60
-.PHONY: fuzz
-$(FUZZ_BUILD)/build.ninja: | deps
-	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-	  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DCARTOLA_SANITIZE=ON -DCARTOLA_FUZZ=ON -DCARTOLA_BENCH=OFF
-
-fuzz: deps $(FUZZ_BUILD)/build.ninja
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
-	tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)

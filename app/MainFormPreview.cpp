@@ -6,6 +6,7 @@
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
 #include "platform/LocaleServices.h"
+#include "zip/ExtractTarget.h"
 #include "zip/ZipFile.h"
 
 #include <QFile>
@@ -54,17 +55,6 @@ QImage LoadBundleIcon(const QString &path)
     if (IsRegularFile(second))
         return LoadPicture(second);
     return {};
-}
-
-QString JoinPath(const QString &first, const QString &second)
-{
-    if (first.isEmpty())
-        return second;
-    if (second.isEmpty())
-        return first;
-    if (first.endsWith(QLatin1Char('/')) || first.endsWith(QLatin1Char(':')))
-        return first + second;
-    return first + QLatin1Char('/') + second;
 }
 
 } // namespace
@@ -155,7 +145,7 @@ void TfrmMain::stgZippedFilesDblClick()
     }
     const QString folder = FBaseTempDir + QLatin1Char('/') + sgFiles.Cells(fcName, sgFiles.Selected());
     FZipFile->Extract(index, folder, true);
-    const QString target = JoinPath(folder, FZipFile->FileName(index));
+    const QString target = JoinExtractPath(folder, FZipFile->FileName(index));
     if (!ShellOpenFile(target)) {
         const QString name = target.mid(
             std::max(target.lastIndexOf(QLatin1Char('/')), target.lastIndexOf(QLatin1Char(':'))) + 1);
