@@ -34,52 +34,47 @@ QChar DecimalSeparator(const QLocale &locale)
     return s.isEmpty() ? QLatin1Char('.') : s.at(0);
 }
 
-QString ShortDateFormat(const QLocale &locale)
+namespace {
+
+// Rewrites the runs of one pattern letter, leaving quoted literals alone.
+template <class Rewrite> QString RewriteRuns(const QString &pattern, QChar letter, Rewrite rewrite)
 {
-    QString f = locale.dateFormat(QLocale::ShortFormat);
-    // Widen a run of one to three y's to yyyy.
     QString out;
-    for (qsizetype i = 0; i < f.size();) {
-        if (f.at(i) == QLatin1Char('\'')) {
-            const qsizetype close = f.indexOf(QLatin1Char('\''), i + 1);
-            const qsizetype end = close < 0 ? f.size() : close + 1;
-            out += f.mid(i, end - i);
+    for (qsizetype i = 0; i < pattern.size();) {
+        if (pattern.at(i) == QLatin1Char('\'')) {
+            const qsizetype close = pattern.indexOf(QLatin1Char('\''), i + 1);
+            const qsizetype end = close < 0 ? pattern.size() : close + 1;
+            out += pattern.mid(i, end - i);
             i = end;
-            continue;
-        }
-        if (f.at(i) == QLatin1Char('y')) {
+        } else if (pattern.at(i) == letter) {
             qsizetype j = i;
-            while (j < f.size() && f.at(j) == QLatin1Char('y'))
+            while (j < pattern.size() && pattern.at(j) == letter)
                 ++j;
-            out += (j - i) >= 4 ? f.mid(i, j - i) : QStringLiteral("yyyy");
+            out += rewrite(pattern.mid(i, j - i));
             i = j;
-            continue;
+        } else {
+            out += pattern.at(i++);
         }
-        out += f.at(i++);
     }
     return out;
 }
 
+} // namespace
+
+QString ShortDateFormat(const QLocale &locale)
+{
+    return RewriteRuns(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('y'), [](const QString &run) {
+        return run.size() >= 4 ? run : QStringLiteral("yyyy");
+    });
+}
+
 QString LongTimeFormat(const QLocale &locale)
 {
-    const QString f = locale.timeFormat(QLocale::LongFormat);
-    QString out;
-    for (qsizetype i = 0; i < f.size();) {
-        if (f.at(i) == QLatin1Char('\'')) {
-            const qsizetype close = f.indexOf(QLatin1Char('\''), i + 1);
-            const qsizetype end = close < 0 ? f.size() : close + 1;
-            out += f.mid(i, end - i);
-            i = end;
-            continue;
-        }
-        if (f.at(i) == QLatin1Char('t')) {
-            while (i < f.size() && f.at(i) == QLatin1Char('t'))
-                ++i;
-            continue;
-        }
-        out += f.at(i++);
-    }
-    return out.trimmed();
+    const QString withoutZone =
+        RewriteRuns(locale.timeFormat(QLocale::LongFormat), QLatin1Char('t'), [](const QString &) {
+            return QString();
+        });
+    return withoutZone.trimmed();
 }
 
 TTextComparer::TTextComparer(const QLocale &locale)

@@ -21,23 +21,7 @@ protected:
     {
         ASSERT_TRUE(WriteBytes(Home() + QStringLiteral("/p/") + name, bytes));
     }
-    // Lists "p" with extensions shown and selects the row named `name`, as a click would.
-    void Pick(const QString &name)
-    {
-        TfrmMain &w = Window();
-        if (!w.cbExt->isChecked())
-            w.cbExt->setChecked(true);
-        if (!w.SelectedNode())
-            Select({QStringLiteral("p")});
-        for (int r = 0; r < w.sgFiles.RowCount(); ++r)
-            if (w.sgFiles.Cells(fcName, r) == name) {
-                w.sgFilesView->setCurrentIndex(w.sgFilesView->model()->index(r, fcName));
-                if (w.sgFiles.Selected() == r)
-                    w.Guarded (&TfrmMain::sgFilesSelChanged)();
-                return;
-            }
-        FAIL() << "not listed: " << name.toStdString();
-    }
+    void Pick(const QString &name) { PickRow({QStringLiteral("p")}, name); }
     static QByteArray Photos()
     {
         TArchive a;

@@ -15,30 +15,7 @@ namespace {
 class PreviewTest : public WindowFixture
 {
 protected:
-    // Lists the folder "p" with extensions shown and selects the row of `name`.
-    void Preview(const QString &name)
-    {
-        TfrmMain &w = Window();
-        if (!w.cbExt->isChecked())
-            w.cbExt->setChecked(true);
-        if (!w.SelectedNode())
-            Select({QStringLiteral("p")});
-        // As a click would: the request, and its errors to the error display.
-        try {
-            for (int r = 0; r < w.sgFiles.RowCount(); ++r)
-                if (w.sgFiles.Cells(fcName, r) == name) {
-                    if (w.sgFiles.Selected() == r)
-                        w.sgFilesSelChanged();
-                    else
-                        w.sgFiles.RequestSelected(r);
-                    return;
-                }
-        } catch (const std::exception &e) {
-            w.ShowException(e);
-            return;
-        }
-        FAIL() << "not listed: " << name.toStdString();
-    }
+    void Preview(const QString &name) { PickRow({QStringLiteral("p")}, name); }
     void SetUp() override
     {
         WindowFixture::SetUp();

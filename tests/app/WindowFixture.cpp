@@ -1,5 +1,7 @@
 #include "WindowFixture.h"
 
+#include "listing/GridColumns.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -77,4 +79,21 @@ QStringList WindowFixture::Column(const TGridTable &grid, int col) const
     for (int r = 0; r < grid.RowCount(); ++r)
         out << grid.Cells(col, r);
     return out;
+}
+
+void WindowFixture::PickRow(const QStringList &folder, const QString &name)
+{
+    TfrmMain &w = Window();
+    if (!w.cbExt->isChecked())
+        w.cbExt->setChecked(true);
+    if (!w.SelectedNode())
+        Select(folder);
+    for (int r = 0; r < w.sgFiles.RowCount(); ++r)
+        if (w.sgFiles.Cells(fcName, r) == name) {
+            w.sgFilesView->setCurrentIndex(w.sgFilesView->model()->index(r, fcName));
+            if (w.sgFiles.Selected() == r)
+                w.Guarded (&TfrmMain::sgFilesSelChanged)();
+            return;
+        }
+    ADD_FAILURE() << "not listed: " << name.toStdString();
 }

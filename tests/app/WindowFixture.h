@@ -60,6 +60,10 @@ protected:
     // Selects the tree item at the given path of names below the root.
     TFolderNode *Select(const QStringList &names);
     QStringList Column(const TGridTable &grid, int col) const;
+    // Lists the folder (names below the home) with extensions shown and
+    // selects the listing's row named `name` as a click would; errors go to
+    // the error display.
+    void PickRow(const QStringList &folder, const QString &name);
 
     QTemporaryDir FTemp;
     QString FHome;
