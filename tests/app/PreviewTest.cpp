@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace {
 
@@ -43,6 +44,41 @@ TEST_F(PreviewTest, APictureShowsAloneInFront)
     EXPECT_TRUE(w.memoPreview->isHidden());
     EXPECT_TRUE(w.pnlZip->isHidden());
     EXPECT_EQ(w.lblZipFileC->text(), QStringLiteral("(invalid ZIP file)"));
+}
+
+TEST_F(PreviewTest, APictureTooLargeToDecodeStaysHidden)
+{
+    // A valid PNG header claiming 60000 x 60000 pixels: past the decoder's allocation limit.
+    QByteArray ihdr("IHDR");
+    for (const uint32_t v : {60000u, 60000u})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            ihdr.append(char((v >> shift) & 0xFF));
+    ihdr.append("\x08\x02\x00\x00\x00", 5);
+    const uint32_t crc =
+        uint32_t(crc32(0, reinterpret_cast<const Bytef *>(ihdr.constData()), uInt(ihdr.size())));
+    QByteArray png("\x89PNG\r\n\x1a\n\x00\x00\x00\x0d", 12);
+    png += ihdr;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        png.append(char((crc >> shift) & 0xFF));
+    MakeFile(QStringLiteral("p/huge.png"), png);
+    Preview(QStringLiteral("huge.png"));
+    EXPECT_TRUE(Window().Image1->isHidden());
+    EXPECT_TRUE(FErrors.isEmpty());
+}
+
+TEST_F(PreviewTest, AHugeTextFileShowsItsBeginning)
+{
+    const QString path = Home() + QStringLiteral("/p/big.log");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("start");
+        ASSERT_TRUE(f.resize(qint64(64) * 1024 * 1024)); // sparse: costs no disk
+    }
+    Preview(QStringLiteral("big.log"));
+    const QString text = Window().memoPreview->toPlainText();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("start")));
+    EXPECT_EQ(text.size(), 4 * 1024 * 1024);
 }
 
 TEST_F(PreviewTest, BestFitShrinksButNeverEnlarges)
