@@ -57,6 +57,32 @@ QImage LoadBundleIcon(const QString &path)
     return {};
 }
 
+// The text box lays out a line as a whole: a single line of megabytes (a
+// minified file, a sparse one) would freeze the window for seconds. Such lines
+// are shown in pieces.
+QString BreakLongLines(const QString &text)
+{
+    constexpr qsizetype kMaxLine = 4096;
+    QString out;
+    qsizetype copied = 0; // text before this index is in out
+    qsizetype lineLength = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            lineLength = 0;
+        } else if (++lineLength > kMaxLine) {
+            out += QStringView(text).mid(copied, i - copied);
+            out += QLatin1Char('\n');
+            copied = i;
+            lineLength = 1;
+        }
+    }
+    if (copied == 0)
+        return text;
+    out += QStringView(text).mid(copied);
+    return out;
+}
+
 } // namespace
 
 QString TfrmMain::GetSelectedPath() const
@@ -86,7 +112,7 @@ void TfrmMain::sgFilesSelChanged()
     if (TextPreviewExtensions().contains(PathExtension(path))) {
         memoPreview->raise();
         memoPreview->show();
-        memoPreview->setPlainText(ReadTextPreview(path));
+        memoPreview->setPlainText(BreakLongLines(ReadTextPreview(path)));
     }
 
     if (TZipFile::IsValid(path)) {
