@@ -122,6 +122,10 @@ void TfrmMain::BindEvents()
         this,
         guard(&TfrmMain::tvFolderTreeChange));
     connect(tvFolderTree, &QTreeView::clicked, this, guard(&TfrmMain::tvFolderTreeClick));
+    connect(tvFolderTree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        if (TFolderNode *node = FTreeModel->Node(index))
+            ListAhead(*node);
+    });
     connect(cbDrives, &TDriveComboBox::PopupAboutToShow, this, guard(&TfrmMain::cbDrivesClick));
     connect(cbDrives, &QComboBox::activated, this, guard(&TfrmMain::cbDrivesChange));
     connect(cbFiles, &QCheckBox::toggled, this, guard(&TfrmMain::tvFolderTreeChange));
@@ -264,6 +268,15 @@ void TfrmMain::tvFolderTreeClick() { }
 void TfrmMain::PopulateFolder(TFolderNode &node, int depth)
 {
     FTree.PopulateFolder(node, depth, TTextComparer());
+}
+
+void TfrmMain::ListAhead(TFolderNode &node)
+{
+    // An opened folder shows its subfolders; listing each of them one level
+    // ahead gives every one that has subfolders its expander.
+    const TTextComparer comparer;
+    for (const auto &child : node.Children)
+        FTree.PopulateFolder(*child, 1, comparer);
 }
 
 TFolderNode *TfrmMain::SelectedNode() const

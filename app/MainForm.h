@@ -75,6 +75,7 @@ public:
     void cbDrivesChange();
     void tvFolderTreeClick();
     void PopulateFolder(TFolderNode &node, int depth);
+    void ListAhead(TFolderNode &node); // when the user opens a folder in the tree
 
     // Folder scan, sorting and the display table.
     void tvFolderTreeChange();

@@ -64,6 +64,25 @@ TEST_F(FolderTreeTest, SelectingASecondLevelItemListsItsChildrenOnce)
     EXPECT_EQ(one->Children.size(), 1u);
 }
 
+TEST_F(FolderTreeTest, OpeningAFolderGivesItsSubfoldersTheirExpanders)
+{
+    MakeDir(QStringLiteral("beta/one/deep"));
+    MakeDir(QStringLiteral("beta/two"));
+    TfrmMain &w = Window();
+    TFolderNode *beta = w.FolderTree().Root().Children[0].get();
+    const QModelIndex betaIndex = w.tvFolderTree->model()->index(0, 0);
+    w.tvFolderTree->expand(betaIndex);
+    const QAbstractItemModel *model = w.tvFolderTree->model();
+    ASSERT_EQ(model->rowCount(betaIndex), 2);
+    for (int r = 0; r < 2; ++r) {
+        const QModelIndex child = model->index(r, 0, betaIndex);
+        // "one" has a subfolder and shows it; "two" has none.
+        EXPECT_EQ(model->hasChildren(child), child.data().toString() == QStringLiteral("one"));
+    }
+    EXPECT_EQ(beta->Children.size(), 2u);
+    EXPECT_EQ(w.sgFiles.RowCount(), 1); // opening is not selecting: nothing was listed
+}
+
 TEST_F(FolderTreeTest, ANonHiddenDotlessNameAndDotFolders)
 {
     MakeDir(QStringLiteral(".hidden"));
