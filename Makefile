@@ -33,13 +33,16 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# Release build; every bench_* executable runs, then the comparisons with command-line peers.
+# Release build; every bench_* executable runs, then the comparisons with
+# command-line peers (bench/compare.sh; bench/README.md explains its tables).
 bench: deps
+	@scripts/install-deps hyperfine unzip strace time locales
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCARTOLA_TESTS=OFF
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target benchmarks
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target benchmarks cartola-list
+	@$(BENCH_BUILD)/bench/make-bench-data >/dev/null
 	@for b in $(BENCH_BUILD)/bench/bench_*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
-	@for s in bench/*-vs-*.sh; do "$$s" $(BENCH_BUILD) || exit 1; done
+	bench/compare.sh $(BENCH_BUILD)
 
 # The exports read back by other programs; slow, installs an office suite.
 .PHONY: interop
@@ -55,11 +58,14 @@ clean:
 # libFuzzer targets in their own clang build; `make fuzz FUZZ_SECONDS=N` runs each N seconds.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
-.PHONY: fuzz
-$(FUZZ_BUILD)/build.ninja: | deps
+.PHONY: fuzz fuzz-deps
+fuzz-deps: deps
+	@scripts/install-deps clang libclang-rt-14-dev
+
+$(FUZZ_BUILD)/build.ninja: | fuzz-deps
 	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DCARTOLA_SANITIZE=ON -DCARTOLA_FUZZ=ON -DCARTOLA_BENCH=OFF
 
-fuzz: deps $(FUZZ_BUILD)/build.ninja
+fuzz: fuzz-deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -1,11 +1,14 @@
 #include "BenchData.h"
 
+#include "ZipBuilder.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -97,24 +100,26 @@ QString GeneratedFolder(int count)
         std::exit(1);
     }
     const std::vector<QString> names = GeneratedNames(count, 7);
+    const QByteArray content = WordText(512);
     const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
     for (int i = 0; i < count; ++i) {
         // Unique names; the number goes before the extension so extensions stay realistic.
         const QString &base = names[size_t(i)];
         const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
-        const QString name = dot > 0 ? base.left(dot) + QLatin1Char('-') + QString::number(i) + base.mid(dot)
-                                     : base + QLatin1Char('-') + QString::number(i);
+        QString name = dot > 0 ? base.left(dot) + QLatin1Char('-') + QString::number(i) + base.mid(dot)
+                               : base + QLatin1Char('-') + QString::number(i);
+        if (i % 50 == 49)
+            name.prepend(QLatin1Char('.'));
         const QByteArray native = QFile::encodeName(name);
         const int fd = ::openat(dirFd, native.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0) {
             std::fprintf(stderr, "cannot create %s\n", native.constData());
             std::exit(1);
         }
-        // Sparse files: sizes from bytes to gigabytes without the disk space.
-        const off_t size = off_t((uint64_t(i) * 2654435761u) % (uint64_t(1) << (10 + i % 24)));
-        if (::ftruncate(fd, size) != 0)
-            std::perror("ftruncate");
-        const timespec times[2] = {{1348754709 + i * 37L, 0}, {1348754709 + i * 53L, 123000000}};
+        const size_t size = (uint64_t(i) * 2654435761u) % 513;
+        if (::write(fd, content.constData(), size) != ssize_t(size))
+            std::perror("write");
+        const timespec times[2] = {{1348754709 + i * 53L, 123000000}, {1348754709 + i * 37L, 0}};
         ::futimens(fd, times);
         ::close(fd);
     }
@@ -123,4 +128,162 @@ QString GeneratedFolder(int count)
     if (!done.open(QIODevice::WriteOnly))
         std::exit(1);
     return folder;
+}
+
+QByteArray WordText(qsizetype size)
+{
+    static const char *const kWords[] = {"the",
+        "of",
+        "and",
+        "to",
+        "in",
+        "is",
+        "that",
+        "for",
+        "it",
+        "as",
+        "was",
+        "with",
+        "be",
+        "by",
+        "on",
+        "not",
+        "he",
+        "this",
+        "are",
+        "or",
+        "his",
+        "from",
+        "at",
+        "which",
+        "but",
+        "have",
+        "an",
+        "had",
+        "they",
+        "you",
+        "were",
+        "their",
+        "one",
+        "all",
+        "we",
+        "can",
+        "her",
+        "has",
+        "there",
+        "been",
+        "if",
+        "more",
+        "when",
+        "will",
+        "would",
+        "who",
+        "so",
+        "no",
+        "folder",
+        "listing",
+        "archive",
+        "window",
+        "export",
+        "column",
+        "table",
+        "number",
+        "between",
+        "because",
+        "through",
+        "whatever",
+        "measure",
+        "distance",
+        "mountain",
+        "river",
+        "yesterday",
+        "question",
+        "answer",
+        "before",
+        "after",
+        "under",
+        "over",
+        "again",
+        "never",
+        "always",
+        "little",
+        "great"};
+    TRandom random(11);
+    QByteArray out;
+    out.reserve(size + 16);
+    int onLine = 0;
+    while (out.size() < size) {
+        out += kWords[random.Next(std::size(kWords))];
+        if (++onLine == 12) {
+            out += '\n';
+            onLine = 0;
+        } else {
+            out += ' ';
+        }
+    }
+    out.truncate(size);
+    return out;
+}
+
+QString GeneratedNamesFile(int count)
+{
+    const QString path =
+        BenchDataDir() + QStringLiteral("/names-") + QString::number(count) + QStringLiteral(".txt");
+    if (QFile::exists(path))
+        return path;
+    QDir().mkpath(BenchDataDir());
+    QByteArray text;
+    for (const QString &name : GeneratedNames(count))
+        text += name.toUtf8() + '\n';
+    QFile file(path + QStringLiteral(".part"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.rename(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    return path;
+}
+
+namespace {
+
+// Made once in the data folder; a marker written last guards against a cut-short run.
+QString Archive(const QString &name, const std::function<ZipBuilder::TArchive()> &make)
+{
+    const QString path = BenchDataDir() + QLatin1Char('/') + name;
+    const QString marker = path + QStringLiteral(".complete");
+    if (QFile::exists(marker))
+        return path;
+    QDir().mkpath(BenchDataDir());
+    if (!ZipBuilder::WriteBytes(path, make().Build()) || !ZipBuilder::WriteBytes(marker, {})) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    return path;
+}
+
+} // namespace
+
+QString GeneratedManyEntriesArchive()
+{
+    return Archive(QStringLiteral("zip-65535.zip"), [] {
+        ZipBuilder::TArchive a;
+        const std::vector<QString> names = GeneratedNames(kManyEntries, 3);
+        const QByteArray text = WordText(4096);
+        for (int i = 0; i < kManyEntries; ++i) {
+            const QByteArray data = text.mid(i % 3000, 20 + i % 1000);
+            a.Add("folder/" + QByteArray::number(i) + "-" + names[size_t(i)].toUtf8(), data, 8).Flag = 1u
+                << 11;
+        }
+        return a;
+    });
+}
+
+QString GeneratedBigArchive()
+{
+    return Archive(QStringLiteral("zip-big.zip"), [] {
+        ZipBuilder::TArchive a;
+        const QByteArray data = WordText(kBigEntrySize);
+        a.Add("deflated.txt", data, 8);
+        a.Add("stored.txt", data, 0);
+        return a;
+    });
 }

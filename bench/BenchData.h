@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -14,6 +15,22 @@ std::vector<QString> GeneratedNames(int count, uint32_t seed = 1);
 // The folder below the build folder that generated data goes to.
 QString BenchDataDir();
 
-// A folder of `count` files named after GeneratedNames (made unique), with
-// deterministic sizes and times. Made once; later calls reuse it.
+// A folder of `count` files named after GeneratedNames (made unique, one in
+// fifty hidden), 0 to 512 bytes each, with deterministic times. Made once;
+// later calls reuse it.
 QString GeneratedFolder(int count);
+
+// Word-like text: short common words, spaces, a line break every twelve words.
+QByteArray WordText(qsizetype size);
+
+// GeneratedNames(count), one per line in UTF-8: the same names for a peer to sort.
+QString GeneratedNamesFile(int count);
+
+constexpr int kManyEntries = 65535;
+constexpr qsizetype kBigEntrySize = qsizetype(200) << 20;
+
+// The largest entry count the format holds, each entry a few deflated words.
+QString GeneratedManyEntriesArchive();
+
+// Entry 0 "deflated.txt" and entry 1 "stored.txt": the same 200 MiB of WordText.
+QString GeneratedBigArchive();

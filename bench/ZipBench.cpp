@@ -2,72 +2,23 @@
 #include "ZipBuilder.h"
 #include "zip/ZipFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-#include <cstdio>
-#include <cstdlib>
 
 // The ZIP reader: the directory of the largest archive the format counts, and
 // the extraction of one big entry, deflated and stored.
 
 namespace {
 
-constexpr int kEntries = 65535;
-constexpr int kBigEntry = 64 << 20;
-
-// Text-like bytes that deflate about as well as source code does.
-QByteArray BigData()
-{
-    QByteArray out(kBigEntry, Qt::Uninitialized);
-    uint32_t x = 1;
-    const char words[] = "the quick brown fox jumps over a lazy dog; int main() { return 0; }\n";
-    for (int i = 0; i < kBigEntry; ++i) {
-        if (i % 16 == 0)
-            x = x * 1664525u + 1013904223u;
-        out[i] = words[(x >> 24) % (sizeof words - 1)];
-        x += 7;
-    }
-    return out;
-}
-
-// Made once in the data folder; a marker written last guards against a cut-short run.
-QString Archive(const QString &name, const std::function<ZipBuilder::TArchive()> &make)
-{
-    const QString path = BenchDataDir() + QLatin1Char('/') + name;
-    const QString marker = path + QStringLiteral(".complete");
-    if (QFile::exists(marker))
-        return path;
-    QDir().mkpath(BenchDataDir());
-    if (!ZipBuilder::WriteBytes(path, make().Build()) || !ZipBuilder::WriteBytes(marker, {})) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        std::exit(1);
-    }
-    return path;
-}
-
 QString ManyEntries()
 {
-    return Archive(QStringLiteral("zip-65535.zip"), [] {
-        ZipBuilder::TArchive a;
-        const std::vector<QString> names = GeneratedNames(kEntries, 3);
-        for (int i = 0; i < kEntries; ++i)
-            a.Add("folder/" + QByteArray::number(i) + "-" + names[size_t(i)].toUtf8(), {}).Flag = 1u << 11;
-        return a;
-    });
+    return GeneratedManyEntriesArchive();
 }
 
 QString BigArchive()
 {
-    return Archive(QStringLiteral("zip-big.zip"), [] {
-        ZipBuilder::TArchive a;
-        const QByteArray data = BigData();
-        a.Add("deflated.txt", data, 8);
-        a.Add("stored.txt", data, 0);
-        return a;
-    });
+    return GeneratedBigArchive();
 }
 
 void BM_ZipIsValid(benchmark::State &state)
@@ -87,7 +38,7 @@ void BM_ZipOpenDirectory(benchmark::State &state)
         benchmark::DoNotOptimize(zip.FileCount());
         zip.Close();
     }
-    state.SetItemsProcessed(state.iterations() * kEntries);
+    state.SetItemsProcessed(state.iterations() * kManyEntries);
 }
 BENCHMARK(BM_ZipOpenDirectory)->Unit(benchmark::kMillisecond);
 
@@ -104,7 +55,7 @@ void BM_ZipListAll(benchmark::State &state)
         }
         zip.Close();
     }
-    state.SetItemsProcessed(state.iterations() * kEntries);
+    state.SetItemsProcessed(state.iterations() * kManyEntries);
 }
 BENCHMARK(BM_ZipListAll)->Unit(benchmark::kMillisecond);
 
@@ -116,7 +67,7 @@ void Extract(benchmark::State &state, int index)
     zip.Open(path, zmRead);
     for (auto _ : state)
         zip.Extract(index, out.path());
-    state.SetBytesProcessed(state.iterations() * int64_t(kBigEntry));
+    state.SetBytesProcessed(state.iterations() * int64_t(kBigEntrySize));
 }
 
 void BM_ZipExtractDeflated(benchmark::State &state)
@@ -134,9 +85,9 @@ BENCHMARK(BM_ZipExtractStored)->Unit(benchmark::kMillisecond);
 // zlib alone, in memory: the floor that deflated extraction can approach.
 void BM_RawInflateInMemory(benchmark::State &state)
 {
-    const QByteArray data = BigData();
+    const QByteArray data = WordText(kBigEntrySize);
     const QByteArray packed = ZipBuilder::RawDeflate(data);
-    QByteArray out(kBigEntry, Qt::Uninitialized);
+    QByteArray out(kBigEntrySize, Qt::Uninitialized);
     for (auto _ : state) {
         z_stream z{};
         inflateInit2(&z, -MAX_WBITS);
@@ -148,7 +99,7 @@ void BM_RawInflateInMemory(benchmark::State &state)
         inflateEnd(&z);
         benchmark::DoNotOptimize(out.data());
     }
-    state.SetBytesProcessed(state.iterations() * int64_t(kBigEntry));
+    state.SetBytesProcessed(state.iterations() * int64_t(kBigEntrySize));
 }
 BENCHMARK(BM_RawInflateInMemory)->Unit(benchmark::kMillisecond);
 

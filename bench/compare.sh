@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Cartola against the best command-line peer on the same generated data, in
+# one run: a table of hyperfine medians with their ratios and goals, a table of
+# peak memory, and the system-call checks of the scan.
+# Usage: bench/compare.sh [build folder]   (default build-bench)
+# BENCH_RUNS sets hyperfine's runs per command (default 7, at least 5).
+set -euo pipefail
+
+build=$(realpath "${1:-build-bench}")
+bin="$build/bench"
+cli="$build/cli/cartola-list"
+runs=${BENCH_RUNS:-7}
+for tool in hyperfine unzip strace /usr/bin/time localedef; do
+  command -v "$tool" >/dev/null || { echo "missing $tool: run make bench" >&2; exit 1; }
+done
+for exe in "$bin/make-bench-data" "$bin/cartola-scan" "$bin/memory-check" "$bin/bench_listing" "$bin/bench_export" "$cli"; do
+  [ -x "$exe" ] || { echo "no $exe: run make bench" >&2; exit 1; }
+done
+
+# The peers sort by the en_US collation, Cartola by the user's locale: both get
+# en_US, built privately into the build folder so nothing system-wide changes.
+export LOCPATH="$bin/locale"
+if [ ! -f "$LOCPATH/en_US.UTF-8/LC_COLLATE" ]; then
+  mkdir -p "$LOCPATH"
+  localedef -i en_US -f UTF-8 "$LOCPATH/en_US.UTF-8"
+fi
+export LC_ALL=en_US.UTF-8
+unset TZ
+
+data=$("$bin/make-bench-data")
+big="$data/folder-100000"
+small="$data/folder-10000"
+out=$(mktemp -d "$build/bench/run.XXXXXX")
+trap 'rm -rf "$out"' EXIT
+log="$build/bench/compare.log"
+: >"$log"
+
+# Median seconds of each of two commands, one hyperfine run: "cartola peer".
+pair() {
+  hyperfine --warmup 2 --runs "$runs" --style basic --export-csv "$out/h.csv" \
+    -n cartola "$1" -n peer "$2" >>"$log" 2>&1
+  awk -F, 'NR > 1 { printf "%s ", $4 } END { print "" }' "$out/h.csv"
+}
+
+# Median of a Google Benchmark over BENCH_RUNS repetitions: field 3 (real time) or a counter.
+in_process() {
+  "$1" --benchmark_filter="^$2\$" --benchmark_repetitions="$runs" --benchmark_format=csv 2>>"$log" |
+    awk -F, -v name="\"$2_median\"" -v field="$3" '$1 == name { print $field }'
+}
+
+rows=()
+failed=0
+# row SCENARIO CARTOLA PEER UNIT RATIO-OR-VALUE OP GOAL
+row() {
+  local verdict
+  verdict=$(awk -v v="$5" -v op="$6" -v g="$7" 'BEGIN { ok = (op == "<=") ? v <= g : v >= g; print ok ? "pass" : "FAIL" }')
+  [ "$verdict" = pass ] || failed=1
+  rows+=("$(printf '%-44s %11s %11s %7s   %-8s %s' "$1" "$2" "$3" "$5" "$6 $7" "$verdict")")
+}
+ms() { awk -v s="$1" 'BEGIN { printf "%.1f ms", s * 1000 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+echo "load before the timed runs: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+
+read -r c p < <(pair "'$bin/cartola-scan' '$big'" "find '$big' -maxdepth 1 -printf '%s %T@ %A@ %p\n'")
+row "list 100 000 files (scan only) / find" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 1.5
+
+read -r c p < <(pair "'$cli' --format tsv --sort name '$big'" \
+  "find '$big' -maxdepth 1 -printf '%f\t%s\t%T@\t%A@\n' | sort -f")
+row "list + sort 100 000 files as TSV / find|sort" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 1.5
+
+# The sort alone has no peer process to isolate it: the in-process sort of the
+# same names against the whole sort process.
+sortms=$(in_process "$bin/bench_listing" "BM_StringGridSort/sortkeys:1" 3)
+read -r _ p < <(pair "true" "sort -f '$data/names-100000.txt'")
+c=$(awk -v m="$sortms" 'BEGIN { print m / 1000 }')
+row "sort 100 000 names (StringGridSort) / sort -f" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 0.75
+
+read -r c p < <(pair "'$cli' --zip '$data/zip-65535.zip'" "unzip -l '$data/zip-65535.zip'")
+row "list an archive of 65 535 entries / unzip -l" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 1.0
+
+read -r c p < <(pair "'$cli' --zip '$data/zip-big.zip' --extract 0 --to '$out'" \
+  "unzip -p '$data/zip-big.zip' deflated.txt > /dev/null")
+row "extract 200 MiB deflated / unzip -p" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 0.75
+
+read -r c p < <(pair "'$cli' --zip '$data/zip-big.zip' --extract 1 --to '$out'" \
+  "unzip -p '$data/zip-big.zip' stored.txt > /dev/null")
+row "extract 200 MiB stored / unzip -p" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 0.2
+
+html=$(in_process "$bin/bench_export" "BM_HTML/real_time" 6)
+mbs=$(awk -v b="$html" 'BEGIN { printf "%.0f", b / 1e6 }')
+row "HTML export of 100 000 rows (MB/s)" "$mbs MB/s" "-" "" "$mbs" ">=" 100
+
+echo
+printf '%-44s %11s %11s %7s   %-8s %s\n' "scenario (warm cache, medians of $runs runs)" "cartola" "peer" "ratio" "goal" ""
+printf '%s\n' "${rows[@]}"
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); hyperfine's report: $log"
+
+# Peak resident size of a whole process, in MiB.
+peak() {
+  /usr/bin/time -v bash -c "$1 > /dev/null" 2>&1 >/dev/null |
+    awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }'
+}
+mrows=()
+# mrow WHAT MEASURED-MIB OP GOAL [PEER-MIB]
+mrow() {
+  local verdict
+  verdict=$(awk -v v="$2" -v op="$3" -v g="$4" 'BEGIN { ok = (op == "<=") ? v <= g : v >= g; print ok ? "pass" : "FAIL" }')
+  [ "$verdict" = pass ] || failed=1
+  mrows+=("$(printf '%-48s %12s %10s   %-12s %s' "$1" "$2" "${5:--}" "$3 $4" "$verdict")")
+}
+
+mrow "whole listing, 100 000 files (peak MiB)" "$(peak "'$cli' --format tsv --sort name '$big'")" "<=" 200 \
+  "$(peak "find '$big' -maxdepth 1 -printf '%f\t%s\t%T@\t%A@\n' | sort -f")"
+mrow "list 65 535 archive entries (peak MiB)" "$(peak "'$cli' --zip '$data/zip-65535.zip'")" "<=" 64 \
+  "$(peak "unzip -l '$data/zip-65535.zip'")"
+mrow "extract 200 MiB deflated (peak MiB)" "$(peak "'$cli' --zip '$data/zip-big.zip' --extract 0 --to '$out'")" "<=" 32 \
+  "$(peak "unzip -p '$data/zip-big.zip' deflated.txt")"
+mrow "extract 200 MiB stored (peak MiB)" "$(peak "'$cli' --zip '$data/zip-big.zip' --extract 1 --to '$out'")" "<=" 32 \
+  "$(peak "unzip -p '$data/zip-big.zip' stored.txt")"
+for folder in "$small" "$big"; do
+  n=$(basename "$folder" | tr -dc 0-9)
+  while read -r what value; do
+    case $what in
+      grids-bytes-per-file) mrow "all grids of $n files (bytes per file)" "$value" "<=" 1024 ;;
+      export-*-peak-bytes)
+        w=${what#export-}; w=${w%-peak-bytes}
+        mrow "$w export of $n rows (MiB above the listing)" "$(awk -v b="$value" 'BEGIN { printf "%.1f", b / 1048576 }')" "<=" 32 ;;
+    esac
+  done < <("$bin/memory-check" "$folder")
+done
+
+echo
+printf '%-48s %12s %10s   %-12s %s\n' "memory" "cartola" "peer" "goal" ""
+printf '%s\n' "${mrows[@]}"
+
+# System calls of the scan: one stat per entry, the local time zone read once.
+n=$(find "$big" -mindepth 1 -maxdepth 1 | wc -l)
+strace -f -c -o "$out/scan.strace" "$bin/cartola-scan" "$big" >/dev/null
+stats=$(awk '$NF ~ /^(stat|lstat|fstat|newfstatat|fstatat64|statx|stat64|lstat64|fstat64)$/ { s += $4 } END { print s + 0 }' "$out/scan.strace")
+strace -f -e trace=%file,read -o "$out/list.strace" "$cli" --format tsv --sort name "$big" >/dev/null
+localtime=$(grep -c '/etc/localtime' "$out/list.strace" || true)
+srows=()
+srow() {
+  local verdict
+  verdict=$(awk -v v="$2" -v g="$3" 'BEGIN { print (v <= g) ? "pass" : "FAIL" }')
+  [ "$verdict" = pass ] || failed=1
+  srows+=("$(printf '%-48s %10s   %-12s %s' "$1" "$2" "<= $3" "$verdict")")
+}
+srow "stat-family calls, scan of $n entries" "$stats" $((n + 50))
+srow "/etc/localtime touched, listing of $n files" "$localtime" 10
+echo
+printf '%-48s %10s   %-12s %s\n' "system calls (strace)" "count" "goal" ""
+printf '%s\n' "${srows[@]}"
+
+exit $failed
