@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/LocaleServices.h"
 #include "zip/ExtractTarget.h"
+#include "zip/ZipEntryTexts.h"
 #include "zip/ZipFile.h"
 
 #include <QFile>
@@ -120,21 +121,17 @@ void TfrmMain::sgFilesSelChanged()
         pnlZip->show();
         FZipFile->Open(GetSelectedPath(), zmRead);
         const int count = FZipFile->FileCount();
-        lblZipFileC->setText(QStringLiteral("Files: ") + QString::number(count) + FZipFile->Comment());
+        lblZipFileC->setText(ZipFileCountText(*FZipFile));
         stgZippedFiles.SetRowCount(count);
         stgZippedFiles.BeginUpdate();
         for (int i = 0; i < count; ++i) {
-            const TZipHeader info = FZipFile->FileInfo(i);
-            stgZippedFiles.SetCells(zcFilePath, i, FZipFile->FileName(i));
-            stgZippedFiles.SetCells(zcCompressedSize, i, FormatFileSize(info.CompressedSize));
-            stgZippedFiles.SetCells(zcUncompressedSize, i, FormatFileSize(info.UncompressedSize));
-            double modified = 0;
-            stgZippedFiles.SetCells(zcLastModified,
-                i,
-                DosDateTimeToDateTime(info.ModifiedDateTime, modified) ? DateTimeToDisplayText(modified)
-                                                                       : QStringLiteral("(invalid)"));
-            stgZippedFiles.SetCells(zcMethod, i, CompressionMethodName(info.CompressionMethod));
-            stgZippedFiles.SetCells(zcComment, i, FZipFile->FileComment(i));
+            TZipEntryTexts texts = ZipEntryTexts(*FZipFile, i);
+            stgZippedFiles.SetCells(zcFilePath, i, std::move(texts.FilePath));
+            stgZippedFiles.SetCells(zcCompressedSize, i, std::move(texts.CompressedSize));
+            stgZippedFiles.SetCells(zcUncompressedSize, i, std::move(texts.UncompressedSize));
+            stgZippedFiles.SetCells(zcLastModified, i, std::move(texts.LastModified));
+            stgZippedFiles.SetCells(zcMethod, i, std::move(texts.Method));
+            stgZippedFiles.SetCells(zcComment, i, std::move(texts.Comment));
         }
         stgZippedFiles.EndUpdate();
         FZipFile->Close();

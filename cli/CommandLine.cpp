@@ -1,0 +1,224 @@
+#include "cli/CommandLine.h"
+
+#include <QCommandLineParser>
+
+#include <utility>
+
+namespace {
+
+const std::pair<const char *, TCliFormat> kFormats[] = {
+    {"text", TCliFormat::cfText},
+    {"html", TCliFormat::cfHTML},
+    {"csv", TCliFormat::cfCSV},
+    {"tsv", TCliFormat::cfTSV},
+    {"xls", TCliFormat::cfXLS},
+    {"clipboard", TCliFormat::cfClipboard},
+};
+
+// The sort names and the listing headers they choose.
+const std::pair<const char *, const char *> kSorts[] = {
+    {"name", "Name"},
+    {"path", "Path"},
+    {"size", "Size"},
+    {"extension", "Extension"},
+    {"modified", "Last modified"},
+};
+
+struct TParser
+{
+    QCommandLineParser Parser;
+    QCommandLineOption Help{
+        {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")};
+    QCommandLineOption Version{QStringLiteral("version"), QStringLiteral("Show the version and exit.")};
+    QCommandLineOption Format{QStringLiteral("format"),
+        QStringLiteral("Writer of the listing: text, html, csv, tsv, xls or clipboard (default html). "
+                       "text and tsv both write tab-separated lines; clipboard puts every column, "
+                       "the full path first, on the desktop's clipboard as tab-separated text."),
+        QStringLiteral("FORMAT"),
+        QStringLiteral("html")};
+    QCommandLineOption Output{{QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Write the listing to FILE, replacing it (default: standard output; required for "
+                       "xls, not taken by clipboard). Written to standard output, the HTML page's title "
+                       "is the name of the listed folder."),
+        QStringLiteral("FILE")};
+    QCommandLineOption Mask{QStringLiteral("mask"),
+        QStringLiteral("List only files whose extension occurs in MASK, with case, e.g. "
+                       "\"*.jpg;*.png\" (default \"*.*\": every file). A mask shorter "
+                       "than three characters stands for \"*.*\"."),
+        QStringLiteral("MASK"),
+        QStringLiteral("*.*")};
+    QCommandLineOption Sort{QStringLiteral("sort"),
+        QStringLiteral("Sort by name, path, size, extension or modified (default name). "
+                       "Folders always come before files."),
+        QStringLiteral("COLUMN"),
+        QStringLiteral("name")};
+    QCommandLineOption Folders{QStringLiteral("folders"), QStringLiteral("List the subfolders too.")};
+    QCommandLineOption NoFiles{QStringLiteral("no-files"), QStringLiteral("Leave the files out.")};
+    QCommandLineOption Extensions{
+        QStringLiteral("extensions"), QStringLiteral("Show file names with their extensions.")};
+    QCommandLineOption NoHeaders{QStringLiteral("no-headers"),
+        QStringLiteral("Leave out the header row (of the archive listing too).")};
+    QCommandLineOption NoGridLines{
+        QStringLiteral("no-grid-lines"), QStringLiteral("Leave out the cell borders of the xls listing.")};
+    QCommandLineOption Count{
+        QStringLiteral("count"), QStringLiteral("Also print \"Folders: N  Files: M\" on standard error.")};
+    QCommandLineOption Zip{QStringLiteral("zip"),
+        QStringLiteral("Instead of a folder, list the entries of the ZIP archive ARCHIVE: "
+                       "\"Files: N\" with the archive comment, then a header row and one "
+                       "tab-separated row per entry (File path, Compressed size, "
+                       "Uncompressed size, Last modified, Method, File comment)."),
+        QStringLiteral("ARCHIVE")};
+    QCommandLineOption Extract{QStringLiteral("extract"),
+        QStringLiteral("With --zip and --to: extract entry INDEX (0 is the first row of "
+                       "the archive listing) below FOLDER under its stored path, and "
+                       "print the path written. Entries that would land outside "
+                       "FOLDER are refused."),
+        QStringLiteral("INDEX")};
+    QCommandLineOption To{QStringLiteral("to"),
+        QStringLiteral("The folder --extract writes into; created when missing."),
+        QStringLiteral("FOLDER")};
+
+    TParser()
+    {
+        Parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        Parser.setApplicationDescription(QStringLiteral(
+            "Lists the subfolders and files of FOLDER (Name, Path, Size, Extension, Last modified) in the "
+            "format and order chosen, as the Cartola window's Save writes them: text files in "
+            "Windows-1252 with CR LF line ends. Numbers, dates and the sort order follow the user's "
+            "locale.\n\n"
+            "Exit status: 0 on success, 1 when the work failed (an unreadable folder or archive, a file "
+            "that cannot be written), 2 for a wrong command line or a FOLDER or ARCHIVE that does not "
+            "exist; then nothing is written."));
+        Parser.addOption(Format);
+        Parser.addOption(Output);
+        Parser.addOption(Mask);
+        Parser.addOption(Sort);
+        Parser.addOption(Folders);
+        Parser.addOption(NoFiles);
+        Parser.addOption(Extensions);
+        Parser.addOption(NoHeaders);
+        Parser.addOption(NoGridLines);
+        Parser.addOption(Count);
+        Parser.addOption(Zip);
+        Parser.addOption(Extract);
+        Parser.addOption(To);
+        Parser.addOption(Help);
+        Parser.addOption(Version);
+        Parser.addPositionalArgument(QStringLiteral("FOLDER"),
+            QStringLiteral("The folder to list."),
+            QStringLiteral("FOLDER | --zip ARCHIVE [--extract INDEX --to FOLDER]"));
+    }
+};
+
+[[noreturn]] void Usage(const QString &message)
+{
+    throw EUsageError(message);
+}
+
+} // namespace
+
+TCliOptions ParseCommandLine(const QStringList &arguments)
+{
+    TParser p;
+    QStringList all = arguments;
+    all.prepend(QStringLiteral("cartola-list"));
+    if (!p.Parser.parse(all))
+        Usage(p.Parser.errorText());
+
+    TCliOptions o;
+    if (p.Parser.isSet(p.Help)) {
+        o.Command = TCliCommand::ccHelp;
+        return o;
+    }
+    if (p.Parser.isSet(p.Version)) {
+        o.Command = TCliCommand::ccVersion;
+        return o;
+    }
+
+    const QString format = p.Parser.value(p.Format);
+    bool known = false;
+    for (const auto &[name, value] : kFormats) {
+        if (format == QLatin1String(name)) {
+            o.Format = value;
+            known = true;
+        }
+    }
+    if (!known)
+        Usage(QStringLiteral("Unknown format '%1'; use text, html, csv, tsv, xls or clipboard.").arg(format));
+
+    const QString sort = p.Parser.value(p.Sort);
+    known = false;
+    for (const auto &[name, header] : kSorts) {
+        if (sort == QLatin1String(name)) {
+            o.SortHeader = QLatin1String(header);
+            known = true;
+        }
+    }
+    if (!known)
+        Usage(QStringLiteral("Unknown sort '%1'; use name, path, size, extension or modified.").arg(sort));
+
+    o.OutputFile = p.Parser.value(p.Output);
+    if (p.Parser.isSet(p.Output) && o.OutputFile.isEmpty())
+        Usage(QStringLiteral("The output file name is empty."));
+    o.Mask = p.Parser.value(p.Mask);
+    o.ShowFolders = p.Parser.isSet(p.Folders);
+    o.ShowFiles = !p.Parser.isSet(p.NoFiles);
+    o.ShowExtensions = p.Parser.isSet(p.Extensions);
+    o.Headers = !p.Parser.isSet(p.NoHeaders);
+    o.GridLines = !p.Parser.isSet(p.NoGridLines);
+    o.Count = p.Parser.isSet(p.Count);
+
+    const QStringList positional = p.Parser.positionalArguments();
+    if (p.Parser.isSet(p.Zip)) {
+        o.Archive = p.Parser.value(p.Zip);
+        if (!positional.isEmpty())
+            Usage(QStringLiteral("Give either FOLDER or --zip ARCHIVE, not both."));
+        if (o.Archive.isEmpty())
+            Usage(QStringLiteral("The archive name is empty."));
+        o.Command = TCliCommand::ccZipListing;
+        if (p.Parser.isSet(p.Extract) || p.Parser.isSet(p.To)) {
+            if (!p.Parser.isSet(p.Extract) || !p.Parser.isSet(p.To))
+                Usage(QStringLiteral("--extract and --to go together."));
+            bool ok = false;
+            const QString index = p.Parser.value(p.Extract);
+            o.ExtractIndex = index.toInt(&ok);
+            if (!ok || o.ExtractIndex < 0 || index.trimmed() != index)
+                Usage(QStringLiteral("'%1' is not a valid entry index.").arg(index));
+            o.ExtractFolder = p.Parser.value(p.To);
+            if (o.ExtractFolder.isEmpty())
+                Usage(QStringLiteral("The folder of --to is empty."));
+            o.Command = TCliCommand::ccExtract;
+        }
+        return o;
+    }
+    if (p.Parser.isSet(p.Extract) || p.Parser.isSet(p.To))
+        Usage(QStringLiteral("--extract and --to need --zip ARCHIVE."));
+    if (positional.isEmpty())
+        Usage(QStringLiteral("No FOLDER given."));
+    if (positional.size() > 1)
+        Usage(QStringLiteral("Only one FOLDER can be listed at a time."));
+    o.Folder = positional.first();
+    if (o.Folder.isEmpty())
+        Usage(QStringLiteral("The folder name is empty."));
+    if (o.Format == TCliFormat::cfXLS && o.OutputFile.isEmpty())
+        Usage(QStringLiteral("The xls format needs -o FILE."));
+    if (o.Format == TCliFormat::cfClipboard && !o.OutputFile.isEmpty())
+        Usage(QStringLiteral("The clipboard format writes no file; leave out -o."));
+    return o;
+}
+
+QString HelpText()
+{
+    TParser p;
+    QString text = p.Parser.helpText();
+    // The toolkit names the program by the path it was started with.
+    const qsizetype options = text.indexOf(QStringLiteral(" [options]"));
+    if (text.startsWith(QStringLiteral("Usage: ")) && options > 0)
+        text.replace(7, options - 7, QStringLiteral("cartola-list"));
+    return text;
+}
+
+QString VersionText()
+{
+    return QStringLiteral("cartola-list ") + QStringLiteral(CARTOLA_VERSION);
+}

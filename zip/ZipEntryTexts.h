@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class TZipFile;
+
+// What the entry table of an archive shows for one entry, in column order.
+struct TZipEntryTexts
+{
+    QString FilePath;
+    QString CompressedSize;
+    QString UncompressedSize;
+    QString LastModified; // "(invalid)" when the DOS date-time is no date
+    QString Method;
+    QString Comment;
+};
+
+// The texts of entry Index of the open archive; raises as TZipFile does.
+TZipEntryTexts ZipEntryTexts(const TZipFile &zipFile, int Index);
+
+// "Files: " and the entry count, followed directly by the archive comment.
+QString ZipFileCountText(const TZipFile &zipFile);
