@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+struct TCliRun
+{
+    int Status = -1; // -1 when the program crashed or hung
+    QByteArray Out;
+    QByteArray Err;
+};
+
+// Runs cartola-list in the locale the tests pin, so its texts and order match
+// those the test process computes.
+inline TCliRun RunCli(const QStringList &arguments, const QString &workingDirectory = QString())
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    env.remove(QStringLiteral("LANGUAGE"));
+    p.setProcessEnvironment(env);
+    if (!workingDirectory.isEmpty())
+        p.setWorkingDirectory(workingDirectory);
+    p.start(QStringLiteral(CARTOLA_LIST_EXE), arguments);
+    TCliRun run;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return run;
+    }
+    run.Out = p.readAllStandardOutput();
+    run.Err = p.readAllStandardError();
+    if (p.exitStatus() == QProcess::NormalExit)
+        run.Status = p.exitCode();
+    return run;
+}
+
+inline QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
