@@ -69,3 +69,36 @@ $(FUZZ_BUILD)/build.ninja: | fuzz-deps
 fuzz: fuzz-deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	tests/fuzz/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Installs the programs, launcher, icon, metainfo and man pages below PREFIX (DESTDIR is honoured).
+PREFIX ?= /usr/local
+.PHONY: install check-desktop package package-check screenshot
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The launcher and the metainfo through the freedesktop validators.
+check-desktop:
+	@scripts/install-deps desktop-file-utils appstream
+	scripts/check-desktop-files data
+
+# A Debian package from a release build installed below /usr.
+PACKAGE_BUILD ?= build-package
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCARTOLA_TESTS=OFF -DCARTOLA_BENCH=OFF
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls -1 $(PACKAGE_BUILD)/cartola_*.deb
+
+# Installs the package on a fresh Debian 12 made with debootstrap and starts the window there; slow.
+package-check: package
+	@scripts/install-deps debootstrap
+	scripts/package-check $(PACKAGE_BUILD)
+
+# docs/screenshot.png: the window over a prepared home folder, under Xvfb.
+SCREENSHOT_HOME ?= $(BUILD)/screenshot-home
+screenshot: deps $(BUILD)/build.ninja
+	@scripts/install-deps xvfb xauth python3 fonts-dejavu-core
+	cmake --build $(BUILD) -j $(JOBS) --target cartola_screenshot
+	scripts/make-screenshot-home $(SCREENSHOT_HOME)
+	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/tests/app/cartola_screenshot \
+	  $(SCREENSHOT_HOME) docs/screenshot.png Holiday "Sunset over the bay.png"

@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 
+#include <QIcon>
 #include <QMessageBox>
 
 TApplication::TApplication(int &argc, char **argv)
@@ -10,7 +11,14 @@ TApplication::TApplication(int &argc, char **argv)
     setApplicationName(QStringLiteral("cartola"));
     setApplicationDisplayName(QStringLiteral("Cartola"));
     setOrganizationName(QStringLiteral("Orley Software"));
+    // The desktop groups the window under cartola.desktop and takes its icon from there.
     setDesktopFileName(QStringLiteral("cartola"));
+    // The resources live in a static library: nothing would pull them into the program otherwise.
+    Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(cartola_icons);
+    // The installed theme icon wins; the bundled one serves a build that was never installed.
+    setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("cartola"), QIcon(QStringLiteral(":/cartola/icons/cartola.svg"))));
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

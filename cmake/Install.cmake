@@ -1,0 +1,34 @@
+# `make install` and `make package`: the programs, the launcher, the icon, the
+# AppStream metainfo and the man pages, and a Debian package of all of them.
+include(GNUInstallDirs)
+
+install(TARGETS cartola RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# cli/ installs its own executable; only its man page is ours.
+if(TARGET cartola-list)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/cartola-list.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${CMAKE_SOURCE_DIR}/data/cartola.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/data/cartola.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/data/cartola.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/data/example.orley_software.cartola.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME cartola)
+set(CPACK_PACKAGE_VENDOR "Orley Software")
+set(CPACK_PACKAGE_CONTACT "Orley Software <cartola@orley-software.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "folder lister with preview and export")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Lists a folder's files, previews pictures, text files and ZIP archives, and exports the listing as text, CSV, HTML, a spreadsheet file or clipboard text.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.orley-software.example/cartola")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# The shared libraries come from dpkg-shlibdeps; the toolkit's plugins are
+# loaded at run time, so no linker sees them: the window needs a platform
+# plugin, and the previews read jpeg, gif, webp and svg through image plugins.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6")
+# GIO finds the application for a file type through these.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, xdg-utils")
+include(CPack)
