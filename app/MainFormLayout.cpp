@@ -5,6 +5,7 @@
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -39,7 +40,59 @@ QTableView *GridView(const char *name, QWidget *parent)
 {
     auto *view = Named(new QTableView(parent), name);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Arrow keys move between cells; Tab leaves the grid for the next control.
+    view->setTabKeyNavigation(false);
     return view;
+}
+
+void DescribeForAssistiveTechnology(TfrmMain &w)
+{
+    // Screen readers announce these; the captions carry "&" for their accelerators.
+    const auto name = [](QWidget *widget, const QString &text) {
+        widget->setAccessibleName(QString(text).remove(QLatin1Char('&')));
+    };
+    name(w.cbDrives, w.GroupBox4->title());
+    name(w.cbExportType, QStringLiteral("Export type"));
+    for (QAbstractButton *button : std::initializer_list<QAbstractButton *>{w.btnPreview,
+             w.btnSave,
+             w.cbFiles,
+             w.cbFolders,
+             w.cbExt,
+             w.cbHeaders,
+             w.cbGridLines,
+             w.btnEmail,
+             w.btnHome})
+        name(button, button->text());
+    name(w.edMask, w.Label1->text().trimmed());
+    name(w.cbSort, w.Label3->text());
+    name(w.tvFolderTree, w.grpFolders->title());
+    name(w.memoPreview, w.grpPreview->title());
+    name(w.Image1, w.grpPreview->title());
+    name(w.stgZippedFilesView, QStringLiteral("Archive entries"));
+    name(w.sgFilesView, w.grpFiles->title());
+    w.btnEmail->setAccessibleDescription(QStringLiteral("Write an e-mail to the maker"));
+    w.btnHome->setAccessibleDescription(QStringLiteral("Open the maker's web page"));
+
+    // Top to bottom, left to right, as the window reads.
+    const QList<QWidget *> order{w.cbDrives,
+        w.cbExportType,
+        w.btnPreview,
+        w.btnSave,
+        w.cbFiles,
+        w.cbFolders,
+        w.cbExt,
+        w.cbHeaders,
+        w.cbGridLines,
+        w.edMask,
+        w.cbSort,
+        w.tvFolderTree,
+        w.stgZippedFilesView,
+        w.memoPreview,
+        w.sgFilesView,
+        w.btnEmail,
+        w.btnHome};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 } // namespace
@@ -57,14 +110,14 @@ void TfrmMain::BuildLayout()
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(3);
 
-    GroupBox4 = GroupBox("GroupBox4", "Drives:", Panel1);
+    GroupBox4 = GroupBox("GroupBox4", "&Drives:", Panel1);
     auto *drives = new QVBoxLayout(GroupBox4);
     cbDrives = Named(new TDriveComboBox(GroupBox4), "cbDrives");
     cbDrives->setMinimumWidth(114);
     drives->addWidget(cbDrives);
     drives->addStretch();
 
-    GroupBox1 = GroupBox("GroupBox1", "File Options", Panel1);
+    GroupBox1 = GroupBox("GroupBox1", "File Op&tions", Panel1);
     auto *fileOptions = new QGridLayout(GroupBox1);
     cbExportType = Named(new QComboBox(GroupBox1), "cbExportType");
     cbExportType->addItems({QStringLiteral("Text File"),
@@ -74,19 +127,19 @@ void TfrmMain::BuildLayout()
         QStringLiteral("Clipboard"),
         QStringLiteral("Excel Spreadsheet")});
     cbExportType->setCurrentIndex(1);
-    btnPreview = Named(new QPushButton(QStringLiteral("Preview"), GroupBox1), "btnPreview");
-    btnSave = Named(new QPushButton(QStringLiteral("Save"), GroupBox1), "btnSave");
+    btnPreview = Named(new QPushButton(QStringLiteral("&Preview"), GroupBox1), "btnPreview");
+    btnSave = Named(new QPushButton(QStringLiteral("&Save"), GroupBox1), "btnSave");
     fileOptions->addWidget(cbExportType, 0, 0, 1, 2);
     fileOptions->addWidget(btnPreview, 1, 0);
     fileOptions->addWidget(btnSave, 1, 1);
 
     GroupBox2 = GroupBox("GroupBox2", "Show:", Panel1);
     auto *show = new QGridLayout(GroupBox2);
-    cbFiles = Named(new QCheckBox(QStringLiteral("Files"), GroupBox2), "cbFiles");
-    cbFolders = Named(new QCheckBox(QStringLiteral("Folders"), GroupBox2), "cbFolders");
-    cbExt = Named(new QCheckBox(QStringLiteral("Extensions"), GroupBox2), "cbExt");
-    cbHeaders = Named(new QCheckBox(QStringLiteral("Headers"), GroupBox2), "cbHeaders");
-    cbGridLines = Named(new QCheckBox(QStringLiteral("GridLines"), GroupBox2), "cbGridLines");
+    cbFiles = Named(new QCheckBox(QStringLiteral("F&iles"), GroupBox2), "cbFiles");
+    cbFolders = Named(new QCheckBox(QStringLiteral("F&olders"), GroupBox2), "cbFolders");
+    cbExt = Named(new QCheckBox(QStringLiteral("E&xtensions"), GroupBox2), "cbExt");
+    cbHeaders = Named(new QCheckBox(QStringLiteral("He&aders"), GroupBox2), "cbHeaders");
+    cbGridLines = Named(new QCheckBox(QStringLiteral("&GridLines"), GroupBox2), "cbGridLines");
     cbFiles->setChecked(true);
     cbHeaders->setChecked(true);
     cbGridLines->setChecked(true);
@@ -98,14 +151,16 @@ void TfrmMain::BuildLayout()
 
     GroupBox3 = GroupBox("GroupBox3", "Options:", Panel1);
     auto *options = new QGridLayout(GroupBox3);
-    Label1 = Named(new QLabel(QStringLiteral("Mask:  "), GroupBox3), "Label1");
+    Label1 = Named(new QLabel(QStringLiteral("&Mask:  "), GroupBox3), "Label1");
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label1->setContentsMargins(0, 0, 3, 0);
     edMask = Named(new QLineEdit(QStringLiteral("*.*"), GroupBox3), "edMask");
-    Label3 = Named(new QLabel(QStringLiteral("Sort:"), GroupBox3), "Label3");
+    Label3 = Named(new QLabel(QStringLiteral("So&rt:"), GroupBox3), "Label3");
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label3->setContentsMargins(0, 0, 3, 0);
     cbSort = Named(new QComboBox(GroupBox3), "cbSort");
+    Label1->setBuddy(edMask);
+    Label3->setBuddy(cbSort);
     options->addWidget(Label1, 0, 0);
     options->addWidget(edMask, 0, 1);
     options->addWidget(Label3, 1, 0);
@@ -126,7 +181,7 @@ void TfrmMain::BuildLayout()
     VertSplitter->setHandleWidth(5);
     VertSplitter->setChildrenCollapsible(false);
 
-    grpFolders = GroupBox("grpFolders", "Folders", VertSplitter);
+    grpFolders = GroupBox("grpFolders", "&Folders", VertSplitter);
     grpFolders->setMinimumWidth(20);
     auto *folders = new QVBoxLayout(grpFolders);
     folders->setContentsMargins(12, 19, 12, 12);
@@ -136,7 +191,7 @@ void TfrmMain::BuildLayout()
     tvFolderTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     folders->addWidget(tvFolderTree);
 
-    grpPreview = GroupBox("grpPreview", "Preview", VertSplitter);
+    grpPreview = GroupBox("grpPreview", "Pre&view", VertSplitter);
     auto *preview = new QGridLayout(grpPreview);
     preview->setContentsMargins(12, 19, 12, 12);
     // The three previews share one place; the one raised last covers the others.
@@ -151,6 +206,7 @@ void TfrmMain::BuildLayout()
     zip->addWidget(lblZipFileC);
     memoPreview = Named(new QPlainTextEdit(grpPreview), "memoPreview");
     memoPreview->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memoPreview->setTabChangesFocus(true);
     Image1 = Named(new TImageViewer(grpPreview), "Image1");
     preview->addWidget(pnlZip, 0, 0);
     preview->addWidget(memoPreview, 0, 0);
@@ -161,7 +217,7 @@ void TfrmMain::BuildLayout()
     VertSplitter->setStretchFactor(1, 1);
     VertSplitter->setSizes({350, 263});
 
-    grpFiles = GroupBox("grpFiles", "Files:", HorzSplitter);
+    grpFiles = GroupBox("grpFiles", "Fi&les:", HorzSplitter);
     auto *files = new QVBoxLayout(grpFiles);
     files->setContentsMargins(12, 19, 12, 12);
     files->setSpacing(2);
@@ -171,8 +227,8 @@ void TfrmMain::BuildLayout()
     bottom->setContentsMargins(0, 1, 0, 1);
     lblCountDir = Named(new QLabel(QStringLiteral("Folder/File Count:"), grpFiles), "lblCountDir");
     lblCountDir->setContentsMargins(8, 0, 0, 0);
-    btnEmail = Named(new QPushButton(QStringLiteral("Email"), grpFiles), "btnEmail");
-    btnHome = Named(new QPushButton(QStringLiteral("Home"), grpFiles), "btnHome");
+    btnEmail = Named(new QPushButton(QStringLiteral("&Email"), grpFiles), "btnEmail");
+    btnHome = Named(new QPushButton(QStringLiteral("&Home"), grpFiles), "btnHome");
     bottom->addWidget(lblCountDir, 1);
     bottom->addWidget(btnEmail);
     bottom->addSpacing(6);
@@ -192,4 +248,6 @@ void TfrmMain::BuildLayout()
     FZippedModel->Attach(stgZippedFilesView);
     FTreeModel = new TFolderTreeModel(FTree, this);
     tvFolderTree->setModel(FTreeModel);
+
+    DescribeForAssistiveTechnology(*this);
 }
