@@ -64,10 +64,12 @@ int main(int argc, char **argv)
     malloc_trim(0);
     const size_t before = HeapInUse();
     ScanFolder(QString::fromLocal8Bit(argv[1]), options, sgDir, sgFileList, sgFiles);
+    const size_t scanned = HeapInUse();
     SortAndMerge(0, sgDir, sgFileList, sgFiles);
     const size_t after = HeapInUse();
-    const int files = sgFileList.RowCount();
-    std::printf("grids-bytes-per-file %.0f\n", double(after - before) / std::max(files, 1));
+    const double files = std::max(sgFileList.RowCount(), 1);
+    std::printf("staging-bytes-per-file %.0f\n", double(scanned - before) / files);
+    std::printf("grids-bytes-per-file %.0f\n", double(after - before) / files);
 
     QTemporaryDir out;
     const std::pair<const char *, std::function<void(const QString &)>> writers[] = {

@@ -150,6 +150,7 @@ for folder in "$small" "$big"; do
   n=$(basename "$folder" | tr -dc 0-9)
   while read -r what value; do
     case $what in
+      staging-bytes-per-file) mrow "staging grids of $n files (bytes per file)" "$value" "<=" 1024 ;;
       grids-bytes-per-file) mrow "all grids of $n files (bytes per file)" "$value" "<=" 1024 ;;
       export-*-peak-bytes)
         w=${what#export-}; w=${w%-peak-bytes}
