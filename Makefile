@@ -95,7 +95,7 @@ package-check: package
 	scripts/package-check $(PACKAGE_BUILD)
 
 # docs/screenshot.png: the window over a prepared home folder, under Xvfb.
-SCREENSHOT_HOME ?= $(BUILD)/screenshot-home
+SCREENSHOT_HOME ?= /tmp/home
 screenshot: deps $(BUILD)/build.ninja
 	@scripts/install-deps xvfb xauth python3 fonts-dejavu-core
 	cmake --build $(BUILD) -j $(JOBS) --target cartola_screenshot

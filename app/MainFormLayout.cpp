@@ -184,7 +184,7 @@ void TfrmMain::BuildLayout()
     grpFolders = GroupBox("grpFolders", "&Folders", VertSplitter);
     grpFolders->setMinimumWidth(20);
     auto *folders = new QVBoxLayout(grpFolders);
-    folders->setContentsMargins(12, 19, 12, 12);
+    folders->setContentsMargins(10, 10, 10, 10);
     tvFolderTree = Named(new QTreeView(grpFolders), "tvFolderTree");
     tvFolderTree->setHeaderHidden(true);
     tvFolderTree->setUniformRowHeights(true);
@@ -193,7 +193,7 @@ void TfrmMain::BuildLayout()
 
     grpPreview = GroupBox("grpPreview", "Pre&view", VertSplitter);
     auto *preview = new QGridLayout(grpPreview);
-    preview->setContentsMargins(12, 19, 12, 12);
+    preview->setContentsMargins(10, 10, 10, 10);
     // The three previews share one place; the one raised last covers the others.
     pnlZip = Named(new QWidget(grpPreview), "pnlZip");
     auto *zip = new QVBoxLayout(pnlZip);
@@ -219,7 +219,7 @@ void TfrmMain::BuildLayout()
 
     grpFiles = GroupBox("grpFiles", "Fi&les:", HorzSplitter);
     auto *files = new QVBoxLayout(grpFiles);
-    files->setContentsMargins(12, 19, 12, 12);
+    files->setContentsMargins(10, 10, 10, 10);
     files->setSpacing(2);
     sgFilesView = GridView("sgFiles", grpFiles);
     files->addWidget(sgFilesView);

@@ -8,6 +8,7 @@
 #include "listing/GridColumns.h"
 #include "zip/CompressionHandlers.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
@@ -69,6 +70,7 @@ int main(int argc, char *argv[])
         if (!node)
             return Fail("folder not in the tree");
     }
+    window.cbExt->setChecked(true); // names as the user knows them
     window.SelectNode(node);
     window.tvFolderTree->expand(window.tvFolderTree->currentIndex());
     Settle();
