@@ -192,4 +192,8 @@ void ScanFolder(const QString &folder,
     }
     DropEmptyRow(sgDir);
     DropEmptyRow(sgFileList);
+    // Rows were added one by one; a listing of 100 000 files should not keep
+    // room for another 100 000.
+    sgDir.Compact();
+    sgFileList.Compact();
 }

@@ -61,6 +61,9 @@ public:
     void EndUpdate();
     bool Updating() const { return FUpdateCount > 0; }
 
+    // Gives back the room a growing table kept for more rows.
+    void Compact() { FCells.shrink_to_fit(); }
+
     // Reorders whole rows: row r takes the cells of old row order[r]. Each cell moves once.
     void PermuteRows(const std::vector<int> &order);
 
