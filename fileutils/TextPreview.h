@@ -4,8 +4,9 @@
 #include <QString>
 
 // The preview reads no more than this from a file, so a huge log shows its
-// beginning at once instead of filling memory.
-inline constexpr qint64 kTextPreviewLimit = 4 * 1024 * 1024;
+// beginning at once instead of filling memory: the text box takes far longer
+// than reading to show a few megabytes, long enough to freeze the window.
+inline constexpr qint64 kTextPreviewLimit = 256 * 1024;
 
 // Bytes to text: a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark decides
 // (and is dropped); without one the bytes are Windows-1252.

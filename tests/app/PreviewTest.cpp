@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 #include "app/ImageViewer.h"
+#include "fileutils/TextPreview.h"
 #include "listing/GridColumns.h"
 
 #include <QBuffer>
@@ -78,8 +79,8 @@ TEST_F(PreviewTest, AHugeTextFileShowsItsBeginning)
     Preview(QStringLiteral("big.log"));
     const QString text = Window().memoPreview->toPlainText();
     EXPECT_TRUE(text.startsWith(QStringLiteral("start")));
-    // 4 MiB of it, the one long line shown in pieces of 4096 characters.
-    EXPECT_EQ(text.size(), 4 * 1024 * 1024 + 4 * 1024 * 1024 / 4096 - 1);
+    // The preview's share of it, the one long line shown in pieces of 4096 characters.
+    EXPECT_EQ(text.size(), kTextPreviewLimit + kTextPreviewLimit / 4096 - 1);
     EXPECT_EQ(text.indexOf(QLatin1Char('\n')), 4096);
 }
 
