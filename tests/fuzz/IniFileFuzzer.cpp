@@ -19,10 +19,9 @@ namespace {
 const QString &WorkFile()
 {
     static const QString file = [] {
-        // Every save syncs to disk; memory-backed storage keeps that cheap.
-        const QString base = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
-                                                                                : QDir::tempPath();
-        QByteArray pattern = QFile::encodeName(base + QStringLiteral("/cartola-ini-fuzz-XXXXXX"));
+        // The runner's scratch folder (TMPDIR), memory-backed where it can be
+        // since every save syncs to disk, and removed after the run.
+        QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/cartola-ini-fuzz-XXXXXX"));
         if (!mkdtemp(pattern.data()))
             abort();
         return QFile::decodeName(pattern) + QStringLiteral("/cartola.ini");
