@@ -90,9 +90,11 @@ void WindowFixture::PickRow(const QStringList &folder, const QString &name)
         Select(folder);
     for (int r = 0; r < w.sgFiles.RowCount(); ++r)
         if (w.sgFiles.Cells(fcName, r) == name) {
-            w.sgFilesView->setCurrentIndex(w.sgFilesView->model()->index(r, fcName));
+            // A click on the row already selected changes nothing: preview it as the scan did.
             if (w.sgFiles.Selected() == r)
-                w.Guarded (&TfrmMain::sgFilesSelChanged)();
+                w.Guarded(&TfrmMain::sgFilesSelChanged)();
+            else
+                w.sgFilesView->setCurrentIndex(w.sgFilesView->model()->index(r, fcName));
             return;
         }
     ADD_FAILURE() << "not listed: " << name.toStdString();
