@@ -72,16 +72,16 @@ bool ShellOpenFile(const QString &path)
 const QStringList &TextPreviewExtensions()
 {
     static const QStringList list = {QStringLiteral(".txt"),
-                                     QStringLiteral(".rtf"),
-                                     QStringLiteral(".ini"),
-                                     QStringLiteral(".ans"),
-                                     QStringLiteral(".text"),
-                                     QStringLiteral(".1st"),
-                                     QStringLiteral(".log"),
-                                     QStringLiteral(".csv"),
-                                     QStringLiteral(".pas"),
-                                     QStringLiteral(".plist"),
-                                     QStringLiteral(".bat")};
+        QStringLiteral(".rtf"),
+        QStringLiteral(".ini"),
+        QStringLiteral(".ans"),
+        QStringLiteral(".text"),
+        QStringLiteral(".1st"),
+        QStringLiteral(".log"),
+        QStringLiteral(".csv"),
+        QStringLiteral(".pas"),
+        QStringLiteral(".plist"),
+        QStringLiteral(".bat")};
     return list;
 }
 

@@ -126,10 +126,10 @@ QString FolderWithDelimiter(const QString &path)
 }
 
 void ScanFolder(const QString &folder,
-                const TScanOptions &options,
-                TGridTable &sgDir,
-                TGridTable &sgFileList,
-                TGridTable &sgFiles)
+    const TScanOptions &options,
+    TGridTable &sgDir,
+    TGridTable &sgFileList,
+    TGridTable &sgFiles)
 {
     const QString P = FolderWithDelimiter(folder);
     {
@@ -150,7 +150,8 @@ void ScanFolder(const QString &folder,
             while (const dirent *entry = readdir(dir.get())) {
                 if (entry->d_name[0] == '.')
                     continue;
-                struct stat st {};
+                struct stat st
+                { };
                 bool exists = fstatat(fd, entry->d_name, &st, 0) == 0;
                 // A dangling link or a loop lists as the link itself.
                 if (!exists)
@@ -166,25 +167,29 @@ void ScanFolder(const QString &folder,
                     const QString full = P + name;
                     sgFileList.SetRowCount(r + 1);
                     sgFileList.SetCells(scFullPath, r, full);
-                    sgFileList.SetCells(scName, r, options.ShowExtensions ? name : NameWithoutExtension(name));
+                    sgFileList.SetCells(
+                        scName, r, options.ShowExtensions ? name : NameWithoutExtension(name));
                     sgFileList.SetCells(scPath, r, P);
-                    sgFileList.SetCells(scSize, r, PadLeft(15, QLatin1Char('0'), exists ? int64_t(st.st_size) : 0));
+                    sgFileList.SetCells(
+                        scSize, r, PadLeft(15, QLatin1Char('0'), exists ? int64_t(st.st_size) : 0));
                     sgFileList.SetCells(scExtension, r, ext);
-                    const double modified = exists ? UnixMillisecondsToDateTime(UnixMs(st.st_mtim), offset) : 0;
+                    const double modified =
+                        exists ? UnixMillisecondsToDateTime(UnixMs(st.st_mtim), offset) : 0;
                     sgFileList.SetCells(scLastModified, r, DaySerialText(modified, sep));
                     CheckPathText(full);
                     if (!exists)
                         throw EError(QStringLiteral("The specified file was not found"));
                     sgFileList.SetCells(scLastAccess,
-                                        r,
-                                        DaySerialText(UnixMillisecondsToDateTime(UnixMs(st.st_atim), offset), sep));
+                        r,
+                        DaySerialText(UnixMillisecondsToDateTime(UnixMs(st.st_atim), offset), sep));
                 } else if (isFolder && options.ShowFolders) {
                     const int r = folders++;
                     sgDir.SetRowCount(r + 1);
                     sgDir.SetCells(scFullPath, r, P + name);
                     sgDir.SetCells(scName, r, name);
                     sgDir.SetCells(scPath, r, P);
-                    const double modified = exists ? UnixMillisecondsToDateTime(UnixMs(st.st_mtim), offset) : 0;
+                    const double modified =
+                        exists ? UnixMillisecondsToDateTime(UnixMs(st.st_mtim), offset) : 0;
                     sgDir.SetCells(scLastModified, r, DaySerialText(modified, sep));
                 }
             }

@@ -46,7 +46,7 @@ QString FolderWithDelimiter(const QString &path);
 // completes. A folder that cannot be enumerated lists nothing. A failed path
 // check ends the scan with its error, leaving the rows written so far.
 void ScanFolder(const QString &folder,
-                const TScanOptions &options,
-                TGridTable &sgDir,
-                TGridTable &sgFileList,
-                TGridTable &sgFiles);
+    const TScanOptions &options,
+    TGridTable &sgDir,
+    TGridTable &sgFileList,
+    TGridTable &sgFiles);

@@ -6,8 +6,7 @@ const QString kEmpty;
 
 TGridTable::TGridTable(std::vector<TGridColumn> columns)
     : FColumns(std::move(columns))
-{
-}
+{ }
 
 void TGridTable::SetColumnVisible(int i, bool visible)
 {

@@ -7,7 +7,7 @@
 
 struct TGridColumn
 {
-    QString Name;   // the column's name in the window, e.g. scName
+    QString Name; // the column's name in the window, e.g. scName
     QString Header; // shown in the header row; the sort's key too
     bool Visible = true;
     int Width = 64;
@@ -19,10 +19,10 @@ class IGridObserver
 {
 public:
     virtual ~IGridObserver() = default;
-    virtual void GridReset() = 0;                 // rows or many cells changed
+    virtual void GridReset() = 0; // rows or many cells changed
     virtual void CellChanged(int col, int row) = 0;
-    virtual void SelectionMoved(int row) = 0;     // before OnSelChanged
-    virtual void DisplayChanged() = 0;            // header, grid lines, column visibility
+    virtual void SelectionMoved(int row) = 0; // before OnSelChanged
+    virtual void DisplayChanged() = 0; // header, grid lines, column visibility
 };
 
 // The data of one string grid: text cells under a fixed list of columns, a

@@ -6,8 +6,7 @@
 EError::EError(QString message)
     : FMessage(std::move(message))
     , FUtf8(FMessage.toUtf8())
-{
-}
+{ }
 
 int EInOutError::CodeFromErrno(int err)
 {
@@ -50,18 +49,15 @@ QString EInOutError::MessageFor(int code, const QString &fileName)
 EInOutError::EInOutError(int code, const QString &fileName)
     : EError(MessageFor(code, fileName))
     , FErrorCode(code)
-{
-}
+{ }
 
 EFOpenError::EFOpenError(const QString &fileName, int err)
     : EError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, SysErrorMessage(err)))
-{
-}
+{ }
 
 EFCreateError::EFCreateError(const QString &fileName, int err)
     : EError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, SysErrorMessage(err)))
-{
-}
+{ }
 
 QString SysErrorMessage(int err)
 {

@@ -64,7 +64,9 @@ std::optional<double> TryStrToFloat(const QString &text, QChar decimalSeparator)
     std::string s;
     s.reserve(size_t(t.size()));
     qsizetype i = 0;
-    const auto at = [&](qsizetype k) { return k < t.size() ? t[k] : QChar(); };
+    const auto at = [&](qsizetype k) {
+        return k < t.size() ? t[k] : QChar();
+    };
     if (at(i) == QLatin1Char('+') || at(i) == QLatin1Char('-'))
         s += char(t[i++].unicode());
     bool anyDigit = false;

@@ -18,7 +18,8 @@ QString UserTempDir()
     const QByteArray native = QFile::encodeName(dir);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         throw EInOutError(EInOutError::CodeFromErrno(errno), dir);
-    struct stat st {};
+    struct stat st
+    { };
     if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
         throw EInOutError(5, dir);
     if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
@@ -44,7 +45,7 @@ QString ExecutablePath()
 
 uint64_t TickCountMs()
 {
-    timespec ts {};
+    timespec ts{};
     clock_gettime(CLOCK_BOOTTIME, &ts);
     return uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
 }

@@ -92,7 +92,7 @@ void WindowFixture::PickRow(const QStringList &folder, const QString &name)
         if (w.sgFiles.Cells(fcName, r) == name) {
             // A click on the row already selected changes nothing: preview it as the scan did.
             if (w.sgFiles.Selected() == r)
-                w.Guarded(&TfrmMain::sgFilesSelChanged)();
+                w.Guarded (&TfrmMain::sgFilesSelChanged)();
             else
                 w.sgFilesView->setCurrentIndex(w.sgFilesView->model()->index(r, fcName));
             return;

@@ -11,7 +11,9 @@ struct GridTableTest : ::testing::Test
     int events = 0;
     void SetUp() override
     {
-        grid.OnSelChanged = [this] { ++events; };
+        grid.OnSelChanged = [this] {
+            ++events;
+        };
     }
     void Fill(int rows)
     {
@@ -116,8 +118,8 @@ struct CountingObserver : IGridObserver
     int resets = 0, cells = 0;
     void GridReset() override { ++resets; }
     void CellChanged(int, int) override { ++cells; }
-    void SelectionMoved(int) override {}
-    void DisplayChanged() override {}
+    void SelectionMoved(int) override { }
+    void DisplayChanged() override { }
 };
 
 TEST_F(GridTableTest, UpdateBracketsNestAndRedrawOnceAtTheOutermostEnd)
