@@ -1,3 +1,4 @@
+#include "CountingObserver.h"
 #include "listing/DisplayTable.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
@@ -11,15 +12,6 @@ const QString kFolder = QStringLiteral("/data/");
 // 27 September 2012, 14:05:09.123 and its midnight, as the scan writes them.
 const QString kAfternoon = QStringLiteral("41179.5869111458");
 const QString kMidnight = QStringLiteral("41179");
-
-struct CountingObserver : IGridObserver
-{
-    int resets = 0, cells = 0;
-    void GridReset() override { ++resets; }
-    void CellChanged(int, int) override { ++cells; }
-    void SelectionMoved(int) override { }
-    void DisplayChanged() override { }
-};
 
 class DisplayTableTest : public ::testing::Test
 {

@@ -1,3 +1,4 @@
+#include "CountingObserver.h"
 #include "listing/GridColumns.h"
 #include "listing/GridTable.h"
 
@@ -112,15 +113,6 @@ TEST_F(GridTableTest, HiddenColumnsKeepTheirCells)
     grid.SetCells(fcPathHolder, 0, QStringLiteral("y"));
     EXPECT_EQ(grid.Cells(fcPathHolder, 0), QStringLiteral("y"));
 }
-
-struct CountingObserver : IGridObserver
-{
-    int resets = 0, cells = 0;
-    void GridReset() override { ++resets; }
-    void CellChanged(int, int) override { ++cells; }
-    void SelectionMoved(int) override { }
-    void DisplayChanged() override { }
-};
 
 TEST_F(GridTableTest, UpdateBracketsNestAndRedrawOnceAtTheOutermostEnd)
 {

@@ -1,3 +1,4 @@
+#include "CountingObserver.h"
 #include "listing/GridColumns.h"
 #include "listing/StringGridSort.h"
 
@@ -27,15 +28,6 @@ std::vector<int> OldRows(const TGridTable &grid)
         rows.push_back(grid.Cells(1, r).toInt());
     return rows;
 }
-
-struct CountingObserver : IGridObserver
-{
-    int resets = 0, cells = 0;
-    void GridReset() override { ++resets; }
-    void CellChanged(int, int) override { ++cells; }
-    void SelectionMoved(int) override { }
-    void DisplayChanged() override { }
-};
 
 class StringGridSortTest : public ::testing::TestWithParam<Mode>
 {
