@@ -7,6 +7,8 @@
 #include "platform/FloatFormat.h"
 #include "platform/LocaleServices.h"
 
+#include <QHash>
+
 #include <iterator>
 #include <optional>
 
@@ -104,6 +106,9 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
 
     const QLocale &locale = UserLocale();
     const QChar separator = DecimalSeparator(locale);
+    // Files of the same size share one size text: a big listing of small
+    // files then holds a few hundred texts, not one per file.
+    QHash<QString, QString> sizeTexts;
     // Column by column, folders before files: an error leaves exactly the cells before it.
     for (int i = 0; i < sgFiles.ColumnCount(); ++i) {
         const TCellKind kind = KindOfColumn(sgFiles.Columns(i).Header);
@@ -117,9 +122,13 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
         for (int r = 0; r < files; ++r) {
             const QString &cell = sgFileList.Cells(i, r);
             switch (kind) {
-            case TCellKind::ckSize:
-                sgFiles.SetCells(i, dirs + r, SizeDisplayText(cell));
+            case TCellKind::ckSize: {
+                auto known = sizeTexts.constFind(cell);
+                if (known == sizeTexts.constEnd())
+                    known = sizeTexts.insert(cell, SizeDisplayText(cell));
+                sgFiles.SetCells(i, dirs + r, known.value());
                 break;
+            }
             case TCellKind::ckLastModified:
                 sgFiles.SetCells(i, dirs + r, DateDisplayText(cell, separator, locale));
                 break;
