@@ -51,14 +51,14 @@ private:
     TGridTable &FGrid;
 };
 
-QString DateDisplayText(const QString &daySerial, QChar separator, const QLocale &locale)
+QString DateDisplayText(const QString &daySerial, QChar separator, TDateTimeTexts &texts)
 {
     const std::optional<double> value = TryStrToFloat(daySerial, separator);
     if (!value)
         throw EError(QLatin1Char('\'') + daySerial + QStringLiteral("' is not a valid floating point value"));
     if (!(*value >= kFirstDay && *value < kDayAfterLast))
         return QString();
-    return DateTimeToDisplayText(*value, locale);
+    return texts.Text(*value);
 }
 
 } // namespace
@@ -93,7 +93,8 @@ QString SizeDisplayText(const QString &stagingSize)
 
 QString LastModifiedDisplayText(const QString &daySerial)
 {
-    return DateDisplayText(daySerial, DecimalSeparator(), UserLocale());
+    TDateTimeTexts texts;
+    return DateDisplayText(daySerial, DecimalSeparator(), texts);
 }
 
 void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList, TGridTable &sgFiles)
@@ -104,8 +105,8 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
     const int files = sgFileList.RowCount();
     sgFiles.SetRowCount(dirs + files);
 
-    const QLocale &locale = UserLocale();
-    const QChar separator = DecimalSeparator(locale);
+    const QChar separator = DecimalSeparator();
+    TDateTimeTexts dates;
     // Files of the same size share one size text: a big listing of small
     // files then holds a few hundred texts, not one per file.
     QHash<QString, QString> sizeTexts;
@@ -115,7 +116,7 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
         for (int r = 0; r < dirs; ++r) {
             const QString &cell = sgDir.Cells(i, r);
             if (kind == TCellKind::ckLastModified)
-                sgFiles.SetCells(i, r, DateDisplayText(cell, separator, locale));
+                sgFiles.SetCells(i, r, DateDisplayText(cell, separator, dates));
             else
                 sgFiles.SetCells(i, r, cell);
         }
@@ -130,7 +131,7 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
                 break;
             }
             case TCellKind::ckLastModified:
-                sgFiles.SetCells(i, dirs + r, DateDisplayText(cell, separator, locale));
+                sgFiles.SetCells(i, dirs + r, DateDisplayText(cell, separator, dates));
                 break;
             case TCellKind::ckCopy:
                 sgFiles.SetCells(i, dirs + r, cell);

@@ -108,6 +108,17 @@ double UnixMillisecondsToDateTime(int64_t unixMs, int offsetSeconds)
 
 QString DateTimeToDisplayText(double dateTime, const QLocale &locale)
 {
+    return TDateTimeTexts(locale).Text(dateTime);
+}
+
+TDateTimeTexts::TDateTimeTexts(const QLocale &locale)
+    : FLocale(locale)
+    , FDateFormat(ShortDateFormat(locale))
+    , FTimeFormat(LongTimeFormat(locale))
+{ }
+
+QString TDateTimeTexts::Text(double dateTime)
+{
     // The date is the integer part; the time of day the fraction, rounded to milliseconds.
     double days = std::trunc(dateTime);
     int64_t ms = std::llround(std::fabs(dateTime - days) * double(kMsPerDay));
@@ -115,10 +126,12 @@ QString DateTimeToDisplayText(double dateTime, const QLocale &locale)
         ms -= kMsPerDay;
         days += dateTime < 0 ? -1 : 1;
     }
-    const QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(days));
+    const qint64 day = static_cast<qint64>(days);
+    auto known = FDates.constFind(day);
+    if (known == FDates.constEnd())
+        known = FDates.insert(day, FLocale.toString(QDate(1899, 12, 30).addDays(day), FDateFormat));
     const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms));
-    QString text = locale.toString(date, ShortDateFormat(locale));
-    if (time.hour() != 0 || time.minute() != 0 || time.second() != 0)
-        text += QLatin1Char(' ') + locale.toString(time, LongTimeFormat(locale));
-    return text;
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
+        return known.value();
+    return known.value() + QLatin1Char(' ') + FLocale.toString(time, FTimeFormat);
 }

@@ -2,6 +2,7 @@
 
 #include <QCollator>
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -42,3 +43,18 @@ QDateTime UtcToLocal(const QDateTime &utc, int offsetSeconds = LocalOffsetSecond
 double UnixMillisecondsToDateTime(int64_t unixMs, int offsetSeconds);
 // The listing's date-time text: short date, then the long time unless it is 00:00:00.
 QString DateTimeToDisplayText(double dateTime, const QLocale &locale = UserLocale());
+
+// The same texts for many values: the patterns are read once and each day's
+// date text is made once, which a listing of 100 000 files needs.
+class TDateTimeTexts
+{
+public:
+    explicit TDateTimeTexts(const QLocale &locale = UserLocale());
+    QString Text(double dateTime);
+
+private:
+    QLocale FLocale;
+    QString FDateFormat;
+    QString FTimeFormat;
+    QHash<qint64, QString> FDates;
+};

@@ -32,6 +32,13 @@ TEST(LocaleServices, DateTimeText)
     EXPECT_EQ(DateTimeToDisplayText(dt, kUs), QStringLiteral("9/27/2012 2:05:09 PM"));
     EXPECT_EQ(DateTimeToDisplayText(41179.0 + 0.5 / 86400.0, kUs), QStringLiteral("9/27/2012"));
     EXPECT_EQ(DateTimeToDisplayText(41179.0, kDe), QStringLiteral("27.09.2012"));
+
+    // One maker for many values: each keeps its own day and time.
+    TDateTimeTexts texts(kUs);
+    EXPECT_EQ(texts.Text(dt), QStringLiteral("9/27/2012 2:05:09 PM"));
+    EXPECT_EQ(texts.Text(41179.0), QStringLiteral("9/27/2012"));
+    EXPECT_EQ(texts.Text(41180.25), QStringLiteral("9/28/2012 6:00:00 AM"));
+    EXPECT_EQ(texts.Text(-1.5), QStringLiteral("12/29/1899 12:00:00 PM"));
 }
 
 TEST(LocaleServices, UtcToDateTimeWithTheOffsetGiven)
