@@ -1,5 +1,6 @@
 #include "platform/FloatFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -14,45 +15,67 @@ QString FloatToStrGeneral(double value, QChar decimalSeparator)
     if (value == 0)
         return QStringLiteral("0");
 
-    // 15 significant digits, rounded once, then laid out by hand.
+    // 15 significant digits, rounded once, then laid out by hand in one buffer.
     // to_chars ignores the process locale, which Qt sets from the environment.
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-    std::string s(buf, res.ptr);
-    const bool negative = s[0] == '-';
+    char sci[40];
+    const char *end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14).ptr;
+    const char *p = sci;
+    const bool negative = *p == '-';
     if (negative)
-        s.erase(0, 1);
-    const auto ePos = s.find('e');
-    const int exponent = std::atoi(s.c_str() + ePos + 1);
-    std::string digits = s.substr(0, 1) + s.substr(2, ePos - 2);
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
+        ++p;
+    const char *e = std::find(p, end, 'e');
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    char digits[20];
+    int nd = 0;
+    digits[nd++] = p[0];
+    for (const char *q = p + 2; q < e; ++q)
+        digits[nd++] = *q;
+    while (nd > 1 && digits[nd - 1] == '0')
+        --nd;
 
-    std::string out;
-    const char sep = '\x01';
+    constexpr char sep = '\x01';
+    char out[48];
+    int n = 0;
+    const auto put = [&](const char *from, int count) {
+        std::copy(from, from + count, out + n);
+        n += count;
+    };
+    if (negative)
+        out[n++] = '-';
     if (exponent < -5 || exponent >= 15) {
-        out = digits.substr(0, 1);
-        if (digits.size() > 1)
-            out += sep + digits.substr(1);
-        out += 'E';
+        out[n++] = digits[0];
+        if (nd > 1) {
+            out[n++] = sep;
+            put(digits + 1, nd - 1);
+        }
+        out[n++] = 'E';
         if (exponent < 0)
-            out += '-';
-        out += std::to_string(std::abs(exponent));
+            out[n++] = '-';
+        n = int(std::to_chars(out + n, out + sizeof out, std::abs(exponent)).ptr - out);
     } else if (exponent < 0) {
-        out = std::string("0") + sep + std::string(size_t(-exponent - 1), '0') + digits;
+        out[n++] = '0';
+        out[n++] = sep;
+        for (int k = 0; k < -exponent - 1; ++k)
+            out[n++] = '0';
+        put(digits, nd);
     } else {
-        const size_t intDigits = size_t(exponent) + 1;
-        if (digits.size() <= intDigits) {
-            out = digits + std::string(intDigits - digits.size(), '0');
+        const int intDigits = exponent + 1;
+        if (nd <= intDigits) {
+            put(digits, nd);
+            for (int k = nd; k < intDigits; ++k)
+                out[n++] = '0';
         } else {
-            out = digits.substr(0, intDigits) + sep + digits.substr(intDigits);
+            put(digits, intDigits);
+            out[n++] = sep;
+            put(digits + intDigits, nd - intDigits);
         }
     }
-    if (negative)
-        out.insert(out.begin(), '-');
 
-    QString result = QString::fromLatin1(out.data(), qsizetype(out.size()));
-    result.replace(QLatin1Char(sep), decimalSeparator);
+    QString result(n, Qt::Uninitialized);
+    QChar *text = result.data();
+    for (int i = 0; i < n; ++i)
+        text[i] = out[i] == sep ? decimalSeparator : QLatin1Char(out[i]);
     return result;
 }
 
