@@ -1,5 +1,7 @@
 #include "listing/GridTable.h"
 
+#include <algorithm>
+
 namespace {
 const QString kEmpty;
 }
@@ -119,15 +121,49 @@ void TGridTable::EndUpdate()
 
 void TGridTable::PermuteRows(const std::vector<int> &order)
 {
-    const size_t cols = FColumns.size();
-    std::vector<QString> cells(FCells.size());
-    for (size_t r = 0; r < order.size() && r < size_t(FRowCount); ++r) {
-        const size_t from = size_t(order[r]) * cols;
-        for (size_t c = 0; c < cols; ++c)
-            cells[r * cols + c] = std::move(FCells[from + c]);
+    const size_t rows = size_t(FRowCount);
+    if (order.size() != rows)
+        return;
+    std::vector<bool> placed(rows, false);
+    for (const int from : order) {
+        if (from < 0 || size_t(from) >= rows || placed[size_t(from)])
+            return;
+        placed[size_t(from)] = true;
     }
-    FCells = std::move(cells);
+    // In place, one cycle at a time: a copy of a big table would double its memory.
+    const size_t cols = FColumns.size();
+    const auto row = [&](size_t r) {
+        return FCells.begin() + std::ptrdiff_t(r * cols);
+    };
+    std::vector<QString> held(cols);
+    std::fill(placed.begin(), placed.end(), false);
+    for (size_t start = 0; start < rows; ++start) {
+        if (placed[start] || size_t(order[start]) == start)
+            continue;
+        std::move(row(start), row(start + 1), held.begin());
+        size_t r = start;
+        for (size_t from = size_t(order[r]); from != start; from = size_t(order[r])) {
+            std::move(row(from), row(from + 1), row(r));
+            placed[r] = true;
+            r = from;
+        }
+        std::move(held.begin(), held.end(), row(r));
+        placed[r] = true;
+    }
     Changed();
+}
+
+void TGridTable::ReserveRows(int count)
+{
+    if (count > 0)
+        FCells.reserve(size_t(count) * FColumns.size());
+}
+
+void TGridTable::Compact()
+{
+    // Reallocating copies every cell; a few spare rows are not worth it.
+    if (FCells.capacity() - FCells.size() > FCells.size() / 16)
+        FCells.shrink_to_fit();
 }
 
 void TGridTable::Changed()

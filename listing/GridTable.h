@@ -61,10 +61,13 @@ public:
     void EndUpdate();
     bool Updating() const { return FUpdateCount > 0; }
 
+    // Room for this many rows, so a table filled row by row is not copied as it grows.
+    void ReserveRows(int count);
     // Gives back the room a growing table kept for more rows.
-    void Compact() { FCells.shrink_to_fit(); }
+    void Compact();
 
-    // Reorders whole rows: row r takes the cells of old row order[r]. Each cell moves once.
+    // Reorders whole rows: row r takes the cells of old row order[r]. Cells
+    // are moved, not copied. An order that is not a permutation of the rows changes nothing.
     void PermuteRows(const std::vector<int> &order);
 
     void SetObserver(IGridObserver *observer) { FObserver = observer; }

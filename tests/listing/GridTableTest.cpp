@@ -131,6 +131,24 @@ TEST_F(GridTableTest, UpdateBracketsNestAndRedrawOnceAtTheOutermostEnd)
     grid.SetObserver(nullptr);
 }
 
+TEST_F(GridTableTest, PermuteRowsMovesWholeRowsAndRefusesANonPermutation)
+{
+    Fill(6);
+    // Two cycles (0 2 4) and (1 5), and row 3 in place.
+    grid.PermuteRows({2, 5, 4, 3, 0, 1});
+    const int from[] = {2, 5, 4, 3, 0, 1};
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < grid.ColumnCount(); ++c)
+            EXPECT_EQ(grid.Cells(c, r), QStringLiteral("r%1c%2").arg(from[r]).arg(c));
+
+    Fill(3);
+    for (const std::vector<int> &bad : {std::vector<int>{0, 0, 1}, {0, 1}, {0, 1, 3}, {2, -1, 0}}) {
+        grid.PermuteRows(bad);
+        for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(grid.Cells(0, r), QStringLiteral("r%1c0").arg(r));
+    }
+}
+
 TEST(GridColumns, TheFourInstances)
 {
     const auto files = FilesColumns();
