@@ -1,5 +1,6 @@
 #include "listing/FolderScan.h"
 
+#include "listing/FolderEntries.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
 #include "platform/FloatFormat.h"
@@ -7,12 +8,10 @@
 
 #include <QFile>
 
-#include <cerrno>
+#include <algorithm>
+#include <charconv>
 #include <dirent.h>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -20,11 +19,6 @@ struct TDirCloser
 {
     void operator()(DIR *d) const { closedir(d); }
 };
-
-int64_t UnixMs(const timespec &ts)
-{
-    return int64_t(ts.tv_sec) * 1000 + int64_t(ts.tv_nsec) / 1000000;
-}
 
 // Keeps both staging grids in an update bracket for the scan, also on errors.
 class TUpdateBracket
@@ -70,8 +64,15 @@ QString PadLeft(int width, QChar fill, int64_t value)
 {
     if (width <= 0)
         return {};
-    const QString text = QString(width, fill) + QString::number(value);
-    return text.right(width);
+    char digits[24];
+    const int count = int(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    // The digits' tail when they are wider than the field, as cutting the padded text would keep.
+    const int kept = std::min(count, width);
+    QString text(width, fill);
+    QChar *out = text.data() + (width - kept);
+    for (int i = count - kept; i < count; ++i)
+        *out++ = QLatin1Char(digits[i]);
+    return text;
 }
 
 QString DaySerialText(double dateTime, QChar decimalSeparator)
@@ -105,7 +106,9 @@ void CheckPathText(const QString &fullPath)
     // There is no drive colon here, so any colon breaks the path format.
     if (fullPath.contains(QLatin1Char(':')))
         throw EError(QStringLiteral("The path format is not supported"));
-    bool invalid = fullPath.trimmed().isEmpty();
+    bool invalid = std::all_of(fullPath.begin(), fullPath.end(), [](QChar c) {
+        return c.isSpace();
+    });
     for (const QChar c : fullPath) {
         const char16_t u = c.unicode();
         if (u < 32 || u == '"' || u == '<' || u == '>' || u == '|')
@@ -144,20 +147,18 @@ void ScanFolder(const QString &folder,
             const int offset = LocalOffsetSecondsNow();
             const QChar sep = options.DecimalSeparator;
             const bool wholeMask = options.Mask == QLatin1String("*.*");
-            const int fd = dirfd(dir.get());
+            const TFolderEntries entries(dir.get());
+            if (options.ShowFiles)
+                sgFileList.ReserveRows(std::max(entries.MaxFiles(), 1));
+            if (options.ShowFolders)
+                sgDir.ReserveRows(std::max(entries.MaxFolders(), 1));
             int files = 0;
             int folders = 0;
-            while (const dirent *entry = readdir(dir.get())) {
-                if (entry->d_name[0] == '.')
-                    continue;
-                struct stat st
-                { };
-                bool exists = fstatat(fd, entry->d_name, &st, 0) == 0;
-                // A dangling link or a loop lists as the link itself.
-                if (!exists)
-                    exists = fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-                const bool isFolder = exists ? S_ISDIR(st.st_mode) : entry->d_type == DT_DIR;
-                const QString name = QFile::decodeName(entry->d_name);
+            for (int e = 0; e < entries.Count(); ++e) {
+                const TEntryStat &st = entries.Stat(e);
+                const bool exists = st.Exists;
+                const bool isFolder = st.IsFolder;
+                const QString name = QFile::decodeName(entries.Name(e));
 
                 if (!isFolder && options.ShowFiles) {
                     const QString ext = ExtractExtension(name);
@@ -170,26 +171,22 @@ void ScanFolder(const QString &folder,
                     sgFileList.SetCells(
                         scName, r, options.ShowExtensions ? name : NameWithoutExtension(name));
                     sgFileList.SetCells(scPath, r, P);
-                    sgFileList.SetCells(
-                        scSize, r, PadLeft(15, QLatin1Char('0'), exists ? int64_t(st.st_size) : 0));
+                    sgFileList.SetCells(scSize, r, PadLeft(15, QLatin1Char('0'), st.Size));
                     sgFileList.SetCells(scExtension, r, ext);
-                    const double modified =
-                        exists ? UnixMillisecondsToDateTime(UnixMs(st.st_mtim), offset) : 0;
+                    const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
                     sgFileList.SetCells(scLastModified, r, DaySerialText(modified, sep));
                     CheckPathText(full);
                     if (!exists)
                         throw EError(QStringLiteral("The specified file was not found"));
-                    sgFileList.SetCells(scLastAccess,
-                        r,
-                        DaySerialText(UnixMillisecondsToDateTime(UnixMs(st.st_atim), offset), sep));
+                    sgFileList.SetCells(
+                        scLastAccess, r, DaySerialText(UnixMillisecondsToDateTime(st.AccessMs, offset), sep));
                 } else if (isFolder && options.ShowFolders) {
                     const int r = folders++;
                     sgDir.SetRowCount(r + 1);
                     sgDir.SetCells(scFullPath, r, P + name);
                     sgDir.SetCells(scName, r, name);
                     sgDir.SetCells(scPath, r, P);
-                    const double modified =
-                        exists ? UnixMillisecondsToDateTime(UnixMs(st.st_mtim), offset) : 0;
+                    const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
                     sgDir.SetCells(scLastModified, r, DaySerialText(modified, sep));
                 }
             }
@@ -197,8 +194,7 @@ void ScanFolder(const QString &folder,
     }
     DropEmptyRow(sgDir);
     DropEmptyRow(sgFileList);
-    // Rows were added one by one; a listing of 100 000 files should not keep
-    // room for another 100 000.
+    // Room was made for every entry; a masked listing keeps only what it shows.
     sgDir.Compact();
     sgFileList.Compact();
 }

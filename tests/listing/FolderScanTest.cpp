@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -223,6 +224,32 @@ TEST_F(FolderScanTest, TooLongPathStopsTheScanAndKeepsThePartialRow)
     EXPECT_TRUE(sgFileList.Cells(scLastAccess, 0).isEmpty());
     EXPECT_EQ(sgDir.RowCount(), 1); // the empty row stays after an error
     EXPECT_FALSE(sgFileList.Updating());
+}
+
+TEST_F(FolderScanTest, ABigFolderListsEveryEntryWithItsOwnFacts)
+{
+    // Enough entries that several threads share the stat calls: each row
+    // must still carry the size and kind of its own entry.
+    constexpr int kFiles = 9001;
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(Root() + QStringLiteral("/f%1.bin").arg(i), i % 97);
+    for (int i = 0; i < 40; ++i)
+        QDir(Root()).mkdir(QStringLiteral("d%1").arg(i));
+    options.ShowFolders = true;
+    options.ShowExtensions = true;
+    Scan();
+    ASSERT_EQ(sgFileList.RowCount(), kFiles);
+    EXPECT_EQ(sgDir.RowCount(), 40);
+    std::vector<bool> seen(kFiles, false);
+    for (int r = 0; r < kFiles; ++r) {
+        const QString name = sgFileList.Cells(scName, r);
+        const int i = name.mid(1, name.size() - 5).toInt();
+        ASSERT_FALSE(seen[size_t(i)]) << name.toStdString();
+        seen[size_t(i)] = true;
+        EXPECT_EQ(sgFileList.Cells(scSize, r), PadLeft(15, QLatin1Char('0'), i % 97)) << name.toStdString();
+    }
+    for (int r = 0; r < sgDir.RowCount(); ++r)
+        EXPECT_TRUE(sgDir.Cells(scName, r).startsWith(QLatin1Char('d')));
 }
 
 } // namespace
