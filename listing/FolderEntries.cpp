@@ -1,16 +1,9 @@
 #include "listing/FolderEntries.h"
 
-#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 
 namespace {
-
-// Below this a thread costs more than it saves.
-constexpr size_t kEntriesPerThread = 4096;
-constexpr unsigned kMaxThreads = 4;
 
 int64_t UnixMs(const timespec &ts)
 {
@@ -34,30 +27,13 @@ TFolderEntries::TFolderEntries(DIR *dir)
             ++FUnsure;
     }
 
-    const size_t count = FStarts.size();
-    FStats.resize(count);
-    const int fd = dirfd(dir);
-    const unsigned threads = unsigned(std::min<size_t>(
-        {std::max(std::thread::hardware_concurrency(), 1u), kMaxThreads, count / kEntriesPerThread + 1}));
-    std::vector<std::jthread> workers;
-    const size_t share = (count + threads - 1) / threads;
-    size_t first = 0;
-    for (unsigned t = 1; t < threads; ++t, first += share) {
-        try {
-            workers.emplace_back([this, fd, first, share] {
-                StatRange(fd, first, first + share);
-            });
-        } catch (const std::system_error &) {
-            // No thread to be had: this one does the rest.
-            break;
-        }
-    }
-    StatRange(fd, first, count);
+    FStats.resize(FStarts.size());
+    StatAll(dirfd(dir));
 }
 
-void TFolderEntries::StatRange(int fd, size_t first, size_t last)
+void TFolderEntries::StatAll(int fd)
 {
-    for (size_t i = first; i < last && i < FStarts.size(); ++i) {
+    for (size_t i = 0; i < FStarts.size(); ++i) {
         const char *name = FText.data() + FStarts[i];
         struct stat st
         { };

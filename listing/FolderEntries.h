@@ -21,8 +21,8 @@ struct TEntryStat
 class TFolderEntries
 {
 public:
-    // Reads every name first, then stats them, on several threads when there
-    // are many: the stat calls are most of a big folder's scan.
+    // Reads every name first, then stats them, so the listing knows how many
+    // rows it may need before it makes any.
     explicit TFolderEntries(DIR *dir);
 
     int Count() const { return int(FStarts.size()); }
@@ -33,7 +33,7 @@ public:
     int MaxFiles() const { return Count() - FFolders; }
 
 private:
-    void StatRange(int fd, size_t first, size_t last);
+    void StatAll(int fd);
 
     std::string FText; // the names end to end, each ended by a NUL
     std::vector<size_t> FStarts;
