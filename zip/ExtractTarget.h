@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zip/Stream.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +41,8 @@ public:
     bool HasFile() const { return FFd >= 0; }
     // Raises "Stream write error" when not all bytes are taken.
     void Write(const void *data, size_t size);
+    // Lets the data write up to count bytes into the file itself; returns how many it did.
+    int64_t CopyFrom(TStream &data, int64_t count) { return data.CopyToFile(FFd, count); }
     // Also a failed close is a failed write.
     void Close();
 

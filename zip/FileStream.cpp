@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,28 @@ TFileStream::TFileStream(int fd, int64_t size)
 TFileStream::~TFileStream()
 {
     ::close(FFd);
+}
+
+int64_t TFileStream::CopyToFile(int fd, int64_t count)
+{
+    // Only a whole piece: a short archive must fail in the caller's copy,
+    // before its last bytes are written.
+    if (count <= 0 || FPosition > FSize - count)
+        return 0;
+    int64_t done = 0;
+    while (done < count) {
+        off_t offset = off_t(FPosition);
+        const ssize_t sent = ::sendfile(fd, FFd, &offset, size_t(std::min<int64_t>(count - done, INT_MAX)));
+        if (sent < 0 && errno == EINTR)
+            continue;
+        // A file that shrank, or an output that refuses: the caller's copy
+        // goes on from here and reports it.
+        if (sent <= 0)
+            break;
+        done += sent;
+        FPosition += sent;
+    }
+    return done;
 }
 
 int64_t TFileStream::Read(void *buffer, int64_t count)

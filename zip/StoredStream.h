@@ -12,6 +12,7 @@ public:
     { }
 
     int64_t Read(void *buffer, int64_t count) override { return FSource.Read(buffer, count); }
+    int64_t CopyToFile(int fd, int64_t count) override { return FSource.CopyToFile(fd, count); }
 
 private:
     TSeekableStream &FSource;

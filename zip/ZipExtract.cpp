@@ -22,6 +22,10 @@ constexpr int64_t kBlockSize = 4096;
 // Exactly count bytes, else "Stream read error" before the short piece is written.
 void CopyExactly(TStream &data, TExtractOutput &output, int64_t count)
 {
+    // Stored bytes go from the archive to the file in the kernel where it can.
+    count -= output.CopyFrom(data, count);
+    if (count <= 0)
+        return;
     std::vector<char> buffer(size_t(std::min(count, kExactCopyBuffer)));
     while (count > 0) {
         const int64_t want = std::min(count, int64_t(buffer.size()));
