@@ -15,9 +15,9 @@ set(expected
   share/applications/cartola.desktop
   share/icons/hicolor/scalable/apps/cartola.svg
   share/metainfo/example.orley_software.cartola.metainfo.xml
-  share/man/man1/cartola.1)
+  share/man/man1/cartola.1.gz)
 if(WITH_CLI)
-  list(APPEND expected bin/cartola-list share/man/man1/cartola-list.1)
+  list(APPEND expected bin/cartola-list share/man/man1/cartola-list.1.gz)
 endif()
 foreach(f IN LISTS expected)
   if(NOT EXISTS "${root}/${f}")

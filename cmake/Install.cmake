@@ -3,11 +3,25 @@
 include(GNUInstallDirs)
 
 install(TARGETS cartola RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Man pages are installed compressed, as Debian's policy and man-db expect;
+# -n keeps the name and time out, so the bytes are the same every build.
+find_program(GZIP_PROGRAM gzip REQUIRED)
+set(man_pages cartola)
 # cli/ installs its own executable; only its man page is ours.
 if(TARGET cartola-list)
-  install(FILES ${CMAKE_SOURCE_DIR}/data/cartola-list.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  list(APPEND man_pages cartola-list)
 endif()
-install(FILES ${CMAKE_SOURCE_DIR}/data/cartola.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+foreach(page IN LISTS man_pages)
+  set(source ${CMAKE_SOURCE_DIR}/data/${page}.1)
+  set(packed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${packed}
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${CMAKE_BINARY_DIR}/man/${page}.1
+    COMMAND ${GZIP_PROGRAM} -9nf ${CMAKE_BINARY_DIR}/man/${page}.1
+    DEPENDS ${source} VERBATIM)
+  list(APPEND packed_pages ${packed})
+  install(FILES ${packed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${packed_pages})
 install(FILES ${CMAKE_SOURCE_DIR}/data/cartola.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/data/cartola.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/data/example.orley_software.cartola.metainfo.xml
