@@ -157,6 +157,24 @@ TEST_F(HostileTempTest, TheWindowAlwaysStarts)
     }
 }
 
+// No folder at all can be had: a write is refused with the error display, and
+// the window goes on.
+TEST_F(HostileTempTest, AnUnusableTemporaryFolderIsAnErrorWhenWrittenNotAtStart)
+{
+    qputenv("TMPDIR", "/proc");
+    TfrmMain &w = Window();
+    w.cbExportType->setCurrentIndex(1);
+    w.Guarded (&TfrmMain::btnPreviewClick)();
+    EXPECT_EQ(FErrors.size(), 1);
+    PickRow({QStringLiteral("p")}, QStringLiteral("photos.zip"));
+    w.Guarded (&TfrmMain::stgZippedFilesDblClick)();
+    EXPECT_EQ(FErrors.size(), 2);
+    EXPECT_TRUE(FOpener.Opened.isEmpty());
+    EXPECT_FALSE(w.pnlZip->isHidden());
+    DestroyWindow();
+    EXPECT_EQ(FErrors.size(), 2);
+}
+
 // A name taken in our own folder is passed over for the next one, and closing
 // removes only the folder this run made.
 TEST_F(HostileTempTest, ALinkAtThePerRunFolderNameIsPassedOver)
