@@ -53,6 +53,13 @@ std::function<QSize()> TfrmMain::ScreenSize = [] {
     return s ? s->geometry().size() : QSize(1920, 1080);
 };
 
+std::function<QSize()> TfrmMain::AvailableScreenSize = [] {
+    const QScreen *s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry().size() : QSize(1920, 1080);
+};
+
+std::function<void(const QString &)> TfrmMain::PictureChecked;
+
 void TMisc::Open(const QString &sCommand)
 {
     ShellOpen(sCommand);
@@ -202,10 +209,30 @@ void TfrmMain::FormCreate()
 void TfrmMain::FormDestroy()
 {
     FDestroyed = true;
-    SaveSettings();
+    // Only what this run made goes: a folder that merely has the name is never
+    // ours. It goes also when the settings cannot be written.
+    const auto removeTempFolders = [this] {
+        FRunTempFolder.Remove();
+        ReleaseUserTempDir();
+    };
+    try {
+        SaveSettings();
+    } catch (...) {
+        removeTempFolders();
+        throw;
+    }
     FZipFile.reset();
-    if (!FBaseTempDir.isEmpty() && QFileInfo(FBaseTempDir).isDir())
-        QDir(FBaseTempDir).removeRecursively();
+    removeTempFolders();
+}
+
+void TfrmMain::MakeBaseTempDir()
+{
+    if (FRunTempFolder.IsMade())
+        return;
+    // The private folder is settled only now; the folder keeps its planned name.
+    const QString name = FBaseTempDir.mid(FBaseTempDir.lastIndexOf(QLatin1Char('/')) + 1);
+    FRunTempFolder.Make(UserTempDir() + name, NextBaseTempDir);
+    FBaseTempDir = FRunTempFolder.Path();
 }
 
 void TfrmMain::cbGridLinesChange()

@@ -2,6 +2,7 @@
 
 #include "listing/FolderTree.h"
 #include "listing/GridTable.h"
+#include "platform/PrivateTemp.h"
 
 #include <QString>
 #include <QWidget>
@@ -13,6 +14,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QIODevice;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -105,6 +107,8 @@ public:
     std::function<void(const QString &)> ErrorDisplay; // the standard error display
     std::function<void(const QString &)> AssociationErrorBox; // "Could not open ..."
     static std::function<QSize()> ScreenSize; // read at start-up; tests set it first
+    static std::function<QSize()> AvailableScreenSize; // the screen without panels
+    static std::function<void(const QString &)> PictureChecked; // between a picture's check and its open
     void SetSaveDialog(std::unique_ptr<ISaveDialog> dialog);
 
     TFolderNode *SelectedNode() const;
@@ -162,7 +166,10 @@ private:
     void BindEvents();
     void ApplyStyle();
     void ApplySavedSplitterSizes();
-    void ExportListing(int type, const QString &fileName);
+    // To the file, or into device when one is given (fileName then only names it).
+    void ExportListing(int type, const QString &fileName, QIODevice *device = nullptr);
+    // FBaseTempDir, made now if this run has not made it yet.
+    void MakeBaseTempDir();
     QString HtmlHeading() const;
     void showEvent(QShowEvent *event) override;
 
@@ -172,6 +179,7 @@ private:
     TGridModel *FZippedModel = nullptr;
     std::unique_ptr<ISaveDialog> FSaveDialog;
     bool FDestroyed = false;
+    TOwnedFolder FRunTempFolder; // FBaseTempDir once made
     int FExportType = 1; // the item index, kept even when no entry has it
     float FSavedFoldersWidth = 0; // sizes read from the settings, applied once shown
     float FSavedFilesHeight = 0;

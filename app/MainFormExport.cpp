@@ -3,15 +3,18 @@
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
 #include "platform/Clipboard.h"
-#include "platform/SpecialFolders.h"
+#include "platform/Errors.h"
+#include "platform/PrivateTemp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QStringList>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -91,22 +94,34 @@ QString TfrmMain::HtmlHeading() const
     return FTree.Root().TagString + (node ? node->Text : QString());
 }
 
-void TfrmMain::ExportListing(int type, const QString &fileName)
+void TfrmMain::ExportListing(int type, const QString &fileName, QIODevice *device)
 {
     const bool headers = cbHeaders->isChecked();
     switch (type) {
     case ekText:
     case ekTSV:
-        GridToDelimited(fileName, QLatin1Char('\t'), headers, sgFiles);
+        if (device)
+            GridToDelimited(*device, QLatin1Char('\t'), headers, sgFiles);
+        else
+            GridToDelimited(fileName, QLatin1Char('\t'), headers, sgFiles);
         break;
     case ekCSV:
-        GridToDelimited(fileName, QLatin1Char(','), headers, sgFiles);
+        if (device)
+            GridToDelimited(*device, QLatin1Char(','), headers, sgFiles);
+        else
+            GridToDelimited(fileName, QLatin1Char(','), headers, sgFiles);
         break;
     case ekHTML:
-        GridToHTML(fileName, sgFiles, HtmlHeading(), headers);
+        if (device)
+            GridToHTML(*device, fileName, sgFiles, HtmlHeading(), headers);
+        else
+            GridToHTML(fileName, sgFiles, HtmlHeading(), headers);
         break;
     case ekXLS:
-        GridToXLS(fileName, headers, cbGridLines->isChecked(), sgFiles);
+        if (device)
+            GridToXLS(*device, headers, cbGridLines->isChecked(), sgFiles);
+        else
+            GridToXLS(fileName, headers, cbGridLines->isChecked(), sgFiles);
         break;
     default:
         break;
@@ -117,8 +132,17 @@ void TfrmMain::btnPreviewClick()
 {
     const int type = ExportTypeIndex();
     if (IsFileType(type)) {
-        const QString path = UserTempDir() + QString::fromLatin1(kExportTypes[type].PreviewFile);
-        ExportListing(type, path);
+        // A new file of our own in the private folder, written through its descriptor.
+        const QString name = QString::fromLatin1(kExportTypes[type].PreviewFile);
+        QString path;
+        const int fd = CreatePrivateFile(name, path);
+        QFile file;
+        if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            throw EInOutError(5, path);
+        }
+        ExportListing(type, path, &file);
+        file.close();
         TMisc::Open(path);
     } else if (type == ekClipboard) {
         memoPreview->clear();

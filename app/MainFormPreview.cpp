@@ -16,7 +16,9 @@
 #include <QPlainTextEdit>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,14 +29,31 @@ bool IsRegularFile(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// A missing or non-regular file, or one the decoder does not know, gives no picture.
-QImage LoadPicture(const QString &path)
+// A missing or non-regular file, or one the decoder does not know, gives no
+// picture. The file is checked again on the descriptor that is read: what has
+// the name may change after the check, and a FIFO must not hold the window.
+// followLink is false for names the user did not pick.
+QImage LoadPicture(const QString &path, bool followLink = true)
 {
     if (!IsRegularFile(path))
         return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError(path, errno ? errno : EACCES);
+    if (TfrmMain::PictureChecked)
+        TfrmMain::PictureChecked(path);
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ELOOP)
+            return {};
+        throw EFOpenError(path, errno);
+    }
+    struct stat st
+    { };
+    QFile file;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     return reader.read();
@@ -50,11 +69,11 @@ QImage LoadBundleIcon(const QString &path)
         name.truncate(dot);
     const QString first = path + QStringLiteral("/Contents/Resources/") + name + QStringLiteral(".icns");
     if (IsRegularFile(first))
-        return LoadPicture(first);
+        return LoadPicture(first, false);
     QString second = first;
     second.remove(QLatin1Char(' '));
     if (IsRegularFile(second))
-        return LoadPicture(second);
+        return LoadPicture(second, false);
     return {};
 }
 
@@ -166,6 +185,7 @@ void TfrmMain::stgZippedFilesDblClick()
         FZipFile->Close();
         return;
     }
+    MakeBaseTempDir();
     const QString folder = FBaseTempDir + QLatin1Char('/') + sgFiles.Cells(fcName, sgFiles.Selected());
     FZipFile->Extract(index, folder, true);
     const QString target = JoinExtractPath(folder, FZipFile->FileName(index));

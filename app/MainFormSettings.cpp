@@ -72,8 +72,11 @@ void TfrmMain::ReadSettings()
                                                        : Qt::WindowNoState;
 
     const QSize screenSize = ScreenSize();
-    resize(ini.ReadInteger(kPosition, QStringLiteral("Width"), 735), height());
-    resize(width(), ini.ReadInteger(kPosition, QStringLiteral("Height"), 735));
+    // A size beyond the screen is no window anyone can use, and a huge one
+    // costs gigabytes of backing store: the file is not trusted that far.
+    const QSize available = AvailableScreenSize();
+    resize(std::min(ini.ReadInteger(kPosition, QStringLiteral("Width"), 735), available.width()), height());
+    resize(width(), std::min(ini.ReadInteger(kPosition, QStringLiteral("Height"), 735), available.height()));
     const int left = ini.ReadInteger(kPosition, QStringLiteral("Left"), (screenSize.width() - width()) / 2);
     const int top = ini.ReadInteger(kPosition, QStringLiteral("Top"), (screenSize.height() - height()) / 2);
     move(left, top);
@@ -102,13 +105,13 @@ void TfrmMain::ApplySavedSplitterSizes()
     if (FSavedFoldersWidth > 0) {
         const QList<int> sizes = VertSplitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
-        const int first = int(FSavedFoldersWidth + 0.5f);
+        const int first = int(std::min(FSavedFoldersWidth, float(total)) + 0.5f);
         VertSplitter->setSizes({first, std::max(total - first, 1)});
     }
     if (FSavedFilesHeight > 0) {
         const QList<int> sizes = HorzSplitter->sizes();
         const int total = sizes.value(0) + sizes.value(1);
-        const int second = int(FSavedFilesHeight + 0.5f);
+        const int second = int(std::min(FSavedFilesHeight, float(total)) + 0.5f);
         HorzSplitter->setSizes({std::max(total - second, 1), second});
     }
 }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -40,6 +41,8 @@ bool HasDisplay()
 
 int main(int argc, char *argv[])
 {
+    // A write past the file-size limit is reported as the failed write it is.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

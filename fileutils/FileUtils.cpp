@@ -2,6 +2,7 @@
 
 #include "platform/FloatFormat.h"
 #include "platform/LocaleServices.h"
+#include "platform/PrivateTemp.h"
 #include "platform/ShellOpen.h"
 #include "platform/SpecialFolders.h"
 
@@ -56,7 +57,18 @@ QString BaseTempDirFrom(const QString &tempDir, const QString &executablePath, u
 
 QString GetBaseTempDir()
 {
-    return BaseTempDirFrom(UserTempDir(), ExecutablePath(), TickCountMs());
+    return BaseTempDirFrom(UserTempPath(), ExecutablePath(), TickCountMs());
+}
+
+QString NextBaseTempDir(const QString &dir)
+{
+    // The digits are at most ten; those of the executable's name may stand before them.
+    qsizetype start = dir.size();
+    while (start > 0 && dir.size() - start < 10 && dir.at(start - 1) >= QLatin1Char('0')
+        && dir.at(start - 1) <= QLatin1Char('9'))
+        --start;
+    const uint64_t number = dir.mid(start).toULongLong();
+    return dir.left(start) + QString::number(uint32_t(number + 1));
 }
 
 QString GetUserProfileDir()

@@ -14,6 +14,8 @@ QString FormatFileSize(int64_t bytes);
 QString GetBaseTempDir();
 // The same from given parts, for callers that know them.
 QString BaseTempDirFrom(const QString &tempDir, const QString &executablePath, uint64_t tickCountMs);
+// The name to try when the per-run folder's name is taken: the number after it.
+QString NextBaseTempDir(const QString &dir);
 
 // The user's profile folder (HOME), or empty text when unset.
 QString GetUserProfileDir();

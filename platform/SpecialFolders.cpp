@@ -1,31 +1,11 @@
 #include "platform/SpecialFolders.h"
 
-#include "platform/Errors.h"
-
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QStorageInfo>
 
-#include <cerrno>
 #include <ctime>
-#include <sys/stat.h>
 #include <unistd.h>
-
-QString UserTempDir()
-{
-    const QString dir = QDir::tempPath() + QStringLiteral("/cartola-") + QString::number(getuid());
-    const QByteArray native = QFile::encodeName(dir);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        throw EInOutError(EInOutError::CodeFromErrno(errno), dir);
-    struct stat st
-    { };
-    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
-        throw EInOutError(5, dir);
-    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
-        throw EInOutError(5, dir);
-    return dir + QLatin1Char('/');
-}
 
 QString AppDataDir()
 {

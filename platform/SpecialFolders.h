@@ -5,11 +5,6 @@
 
 #include <cstdint>
 
-// The user's private temporary folder, with a trailing "/": created with mode
-// 0700 when missing, refused ("File access denied") unless it is a real folder
-// owned by the user, so another local user cannot plant files or links in it.
-QString UserTempDir();
-
 // $XDG_CONFIG_HOME, else ~/.config; empty when neither can be told.
 QString AppDataDir();
 

@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 #include "listing/GridColumns.h"
+#include "zip/ZipBuilder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -162,11 +163,18 @@ TEST_F(MainWindowTest, HomeAndEmailOpenTheMakersLinks)
 
 TEST_F(MainWindowTest, ThePerRunTemporaryFolderIsGoneAfterClosing)
 {
+    MakeDir(QStringLiteral("p"));
+    ZipBuilder::TArchive a;
+    a.Add("docs/readme.txt", "read me");
+    ASSERT_TRUE(ZipBuilder::WriteBytes(Home() + QStringLiteral("/p/x.zip"), a.Build()));
     TfrmMain &w = Window();
     const QString temp = w.FBaseTempDir;
     EXPECT_FALSE(temp.endsWith(QLatin1Char('/')));
     EXPECT_TRUE(temp.contains(QStringLiteral("/cartola-")));
-    QDir().mkpath(temp + QStringLiteral("/x.zip/docs"));
+    EXPECT_FALSE(QFileInfo::exists(temp)); // made only when first written
+    PickRow({QStringLiteral("p")}, QStringLiteral("x.zip"));
+    w.stgZippedFilesDblClick();
+    EXPECT_TRUE(QFileInfo(temp + QStringLiteral("/x.zip/docs")).isDir());
     DestroyWindow();
     EXPECT_FALSE(QFileInfo::exists(temp));
 }

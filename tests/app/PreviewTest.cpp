@@ -9,7 +9,14 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 #include <zlib.h>
 
 namespace {
@@ -45,6 +52,43 @@ TEST_F(PreviewTest, APictureShowsAloneInFront)
     EXPECT_TRUE(w.memoPreview->isHidden());
     EXPECT_TRUE(w.pnlZip->isHidden());
     EXPECT_EQ(w.lblZipFileC->text(), QStringLiteral("(invalid ZIP file)"));
+}
+
+// Another user swaps a FIFO in under the picture's name between the check and
+// the open. Should the preview wait on it, a writer is let in after a while so
+// the test ends, and says so.
+TEST_F(PreviewTest, AFifoSwappedInUnderAPicturesNameDoesNotHoldTheWindow)
+{
+    MakeFile(QStringLiteral("p/red.png"), Png(40, 30));
+    const QString path = Home() + QStringLiteral("/p/red.png");
+    const QByteArray native = QFile::encodeName(path);
+    std::promise<void> done;
+    std::atomic<bool> rescued{false};
+    std::thread watchdog;
+    bool swapped = false;
+    TfrmMain::PictureChecked = [&](const QString &checked) {
+        if (std::exchange(swapped, true))
+            return;
+        ASSERT_EQ(checked, path);
+        ASSERT_EQ(::unlink(native.constData()), 0);
+        ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
+        watchdog = std::thread([&, future = done.get_future()] {
+            if (future.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+                return;
+            rescued = true;
+            ::close(::open(native.constData(), O_WRONLY));
+        });
+    };
+    Preview(QStringLiteral("red.png"));
+    done.set_value();
+    TfrmMain::PictureChecked = nullptr;
+    if (watchdog.joinable())
+        watchdog.join();
+    ASSERT_TRUE(swapped);
+    EXPECT_FALSE(rescued) << "the preview waited on the FIFO";
+    TfrmMain &w = Window();
+    EXPECT_TRUE(w.Image1->isHidden());
+    EXPECT_TRUE(FErrors.isEmpty()) << FErrors.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(PreviewTest, APictureTooLargeToDecodeStaysHidden)

@@ -19,11 +19,16 @@ protected:
         TfrmMain::ScreenSize = [] {
             return QSize(1920, 1080);
         };
+        FAvailable = TfrmMain::AvailableScreenSize;
+        TfrmMain::AvailableScreenSize = [] {
+            return QSize(1920, 1050);
+        };
     }
     void TearDown() override
     {
         WindowFixture::TearDown();
         TfrmMain::ScreenSize = FScreen;
+        TfrmMain::AvailableScreenSize = FAvailable;
     }
     QString IniPath() const
     {
@@ -45,6 +50,7 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     std::function<QSize()> FScreen;
+    std::function<QSize()> FAvailable;
 };
 
 TEST_F(SettingsTest, FirstStartUsesTheDefaultsCentredOnTheScreen)
@@ -97,13 +103,31 @@ TEST_F(SettingsTest, ValuesThatAreNotOfTheirTypeGiveTheDefaults)
     EXPECT_TRUE(w.cbHeaders->isChecked());
     EXPECT_EQ(w.ExportTypeIndex(), 7);
     EXPECT_EQ(w.cbExportType->currentIndex(), -1);
-    EXPECT_EQ(w.x(), -40);
+    // A width beyond the screen is cut to the available area; the default left follows it.
+    EXPECT_EQ(w.width(), 1920);
+    EXPECT_EQ(w.x(), 0);
     // Index 7 selects no export type: both commands do nothing.
     w.btnPreviewClick();
     w.btnSaveClick();
     EXPECT_TRUE(FOpener.Opened.isEmpty());
     DestroyWindow();
     EXPECT_TRUE(ReadIni().contains("ExportType=7\r\n"));
+}
+
+TEST_F(SettingsTest, AHugeStoredSizeIsCutToTheAvailableScreen)
+{
+    WriteIni("[Position]\r\nWidth=2147483647\r\nHeight=2147483647\r\nTop=5\r\n"
+             "[grpFolders]\r\nWidth=2147483647\r\n[grpFiles]\r\nHeight=2147483647\r\n");
+    TfrmMain &w = Window();
+    EXPECT_EQ(w.size(), QSize(1920, 1050));
+    EXPECT_EQ(w.pos(), QPoint(0, 5));
+    w.show();
+    const QList<int> folders = w.VertSplitter->sizes();
+    const QList<int> files = w.HorzSplitter->sizes();
+    EXPECT_LE(folders.value(0) + folders.value(1), 1920);
+    EXPECT_LE(files.value(0) + files.value(1), 1050);
+    DestroyWindow();
+    EXPECT_TRUE(ReadIni().contains("Width=1920\r\nHeight=1050\r\n"));
 }
 
 TEST_F(SettingsTest, HandEditedLinesSurviveASave)

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 namespace {
 
 enum TWriter { wText, wHTML, wCSV, wXLS };
@@ -374,6 +376,32 @@ TEST(CliHelpTest, HelpNamesEveryOptionAndVersionTheProjectVersion)
     const TCliRun version = RunCli({QStringLiteral("--version")});
     ASSERT_EQ(version.Status, 0);
     EXPECT_EQ(version.Out, QByteArray("cartola-list " CARTOLA_VERSION "\n"));
+}
+
+// Under a file-size limit an export fails as a write does, with a message and
+// status 1, instead of the process being killed by SIGXFSZ.
+TEST_F(ListingCliTest, AFileSizeLimitIsAnErrorNotASignal)
+{
+    QDir root(Root);
+    ASSERT_TRUE(root.mkpath(QStringLiteral("many")));
+    for (int i = 0; i < 200; ++i)
+        WriteFile(Root + QStringLiteral("/many/a-rather-long-file-name-%1.txt").arg(i), "x");
+    const QString out = Root + QStringLiteral("/out.csv");
+    QProcess p;
+    p.setChildProcessModifier([] {
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    p.start(QStringLiteral(CARTOLA_LIST_EXE),
+        {QStringLiteral("--format"),
+            QStringLiteral("csv"),
+            QStringLiteral("-o"),
+            out,
+            Root + QStringLiteral("/many")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << "killed by signal";
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().startsWith("cartola-list: I/O error"));
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "fileutils/FileUtils.h"
 #include "platform/LocaleServices.h"
+#include "platform/PrivateTemp.h"
 #include "platform/SpecialFolders.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -94,15 +97,36 @@ TEST(BaseTempDir, TheExecutablesExtensionBecomesTheDigits)
             << row.executable << " " << row.tick;
 }
 
-TEST(BaseTempDir, LiesInTheUsersTemporaryFolderWithoutATrailingDelimiter)
+TEST(BaseTempDir, LiesInTheUsersTemporaryFolderWithoutATrailingDelimiterAndTouchesNothing)
 {
+    QTemporaryDir tmp;
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
     const QString dir = GetBaseTempDir();
-    const QString temp = UserTempDir();
+    const QString temp = UserTempPath();
+    EXPECT_TRUE(QDir(tmp.path()).isEmpty());
+    qputenv("TMPDIR", saved);
     ASSERT_TRUE(dir.startsWith(temp)) << dir.toStdString();
     const QString name = dir.mid(temp.size());
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^fileutils_tests[0-9]{1,10}$")).match(name).hasMatch())
         << name.toStdString();
     EXPECT_FALSE(dir.endsWith(QLatin1Char('/')));
+}
+
+TEST(BaseTempDir, TheNextNameCountsOnFromTheDigits)
+{
+    const struct
+    {
+        const char *dir;
+        const char *next;
+    } rows[] = {
+        {"/t/cartola705032704", "/t/cartola705032705"},
+        {"/t/tool4294967295", "/t/tool0"},
+        {"/t/x12", "/t/x13"},
+        {"/t/name", "/t/name1"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(NextBaseTempDir(QString::fromLatin1(row.dir)), QString::fromLatin1(row.next)) << row.dir;
 }
 
 class UserProfileDir : public ::testing::Test
