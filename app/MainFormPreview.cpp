@@ -5,6 +5,7 @@
 #include "fileutils/TextPreview.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
+#include "platform/FileNames.h"
 #include "platform/LocaleServices.h"
 #include "zip/ExtractTarget.h"
 #include "zip/ZipEntryTexts.h"
@@ -16,7 +17,9 @@
 #include <QPlainTextEdit>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,7 +27,7 @@ bool IsRegularFile(const QString &path)
 {
     struct stat st
     { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // A missing or non-regular file, or one the decoder does not know, gives no picture.
@@ -32,9 +35,15 @@ QImage LoadPicture(const QString &path)
 {
     if (!IsRegularFile(path))
         return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError(path, errno ? errno : EACCES);
+    // QFile would name the file by its UTF-8 text, losing bytes a name may keep.
+    const int fd = ::open(EncodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw EFOpenError(path, errno);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw EFOpenError(path, EACCES);
+    }
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     return reader.read();

@@ -1,6 +1,7 @@
 #include "platform/ShellOpen.h"
 
-#include <QFile>
+#include "platform/FileNames.h"
+
 #include <QUrl>
 
 #include <gio/gio.h>
@@ -19,7 +20,7 @@ public:
         if (!item.startsWith(QLatin1Char('/')) && url.isValid() && url.scheme().size() > 1) {
             uri = item.toUtf8();
         } else {
-            GFile *file = g_file_new_for_path(QFile::encodeName(item).constData());
+            GFile *file = g_file_new_for_path(EncodeFileName(item).constData());
             char *fileUri = g_file_get_uri(file);
             uri = fileUri;
             g_free(fileUri);

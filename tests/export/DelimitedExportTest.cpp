@@ -159,4 +159,12 @@ TEST_F(ClipboardExport, CellsKeepToTheirRowAndColumnAndStayText)
     EXPECT_EQ(FClipboard.FText, QStringLiteral("/p/a b\t'=2+3.txt\tx y z\r'-1\t' q\t'@"));
 }
 
+TEST_F(ClipboardExport, AFullPathKeepingBytesIsPastedAsAReaderShowsIt)
+{
+    const QString kept = QStringLiteral("/p/b") + QChar(0xDCFF) + QStringLiteral("d.txt");
+    GridToClipboard(
+        MakeGrid({QStringLiteral("A"), QStringLiteral("B")}, {{kept, QStringLiteral("b\uFFFDd.txt")}}, {0}));
+    EXPECT_EQ(FClipboard.FText, QStringLiteral("/p/b\uFFFDd.txt\tb\uFFFDd.txt"));
+}
+
 } // namespace
