@@ -1,5 +1,7 @@
 #include "app/FolderTreeModel.h"
 
+#include "platform/FileNames.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QStyle>
@@ -65,7 +67,7 @@ QVariant TFolderTreeModel::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
         return n->Text;
     if (role == Qt::ToolTipRole)
-        return n->TagString;
+        return ShownFileName(n->TagString);
     if (role == Qt::DecorationRole)
         return QApplication::style()->standardIcon(QStyle::SP_DirIcon);
     return {};

@@ -5,6 +5,7 @@
 #include "fileutils/TextPreview.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
+#include "platform/FileNames.h"
 #include "platform/LocaleServices.h"
 #include "zip/ExtractTarget.h"
 #include "zip/ZipEntryTexts.h"
@@ -26,7 +27,7 @@ bool IsRegularFile(const QString &path)
 {
     struct stat st
     { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // A missing or non-regular file, or one the decoder does not know, gives no
@@ -40,7 +41,7 @@ QImage LoadPicture(const QString &path, bool followLink = true)
     if (TfrmMain::PictureChecked)
         TfrmMain::PictureChecked(path);
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
-    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    const int fd = ::open(EncodeFileName(path).constData(), flags);
     if (fd < 0) {
         if (errno == ENOENT || errno == ELOOP)
             return {};

@@ -1,6 +1,7 @@
 #include "cli/ArchiveCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/ListingCommand.h"
+#include "cli/TerminalOutput.h"
 #include "zip/CompressionHandlers.h"
 
 #include <QCoreApplication>
@@ -15,9 +16,20 @@
 
 namespace {
 
+// A message may quote an archive's entry name; a terminal shows its control characters as "?".
+QString ShownOnStderr(QString text)
+{
+    if (::isatty(STDERR_FILENO))
+        for (QChar &c : text)
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char('?');
+    return text;
+}
+
 void PrintError(const QString &message)
 {
-    const QByteArray text = QStringLiteral("cartola-list: %1\n").arg(ErrorDisplayText(message)).toLocal8Bit();
+    const QByteArray text =
+        QStringLiteral("cartola-list: %1\n").arg(ShownOnStderr(ErrorDisplayText(message))).toLocal8Bit();
     std::fputs(text.constData(), stderr);
 }
 
@@ -88,16 +100,21 @@ int main(int argc, char *argv[])
         PrintError(out.errorString());
         return 1;
     }
+    // The listing is Windows-1252; the archive commands write UTF-8.
+    std::unique_ptr<TTerminalOutput> terminal;
+    if (::isatty(STDOUT_FILENO))
+        terminal = std::make_unique<TTerminalOutput>(out, options.Command != TCliCommand::ccListing);
+    QIODevice &shown = terminal ? static_cast<QIODevice &>(*terminal) : out;
     try {
         switch (options.Command) {
         case TCliCommand::ccListing:
-            RunListing(options, out);
+            RunListing(options, shown);
             break;
         case TCliCommand::ccZipListing:
-            RunZipListing(options, out);
+            RunZipListing(options, shown);
             break;
         case TCliCommand::ccExtract:
-            RunExtract(options, out);
+            RunExtract(options, shown);
             break;
         default:
             break;

@@ -2,6 +2,9 @@
 
 #include "export/TextFileOutput.h"
 #include "platform/Clipboard.h"
+#include "platform/FileNames.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -13,6 +16,46 @@ bool NeedsEnclosing(const QString &text)
             return true;
     }
     return false;
+}
+
+// Names come from anyone, and a spreadsheet that opens or pastes the text
+// takes a cell beginning like this for a formula; an apostrophe keeps it text.
+bool StartsLikeFormula(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    switch (text.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A cell of tab-separated text or of the clipboard: a TAB, CR or LF of its
+// own would start another cell or row there, so each is written as a space.
+QString TabCell(const QString &text)
+{
+    QString cell = StartsLikeFormula(text) ? QLatin1Char('\'') + text : text;
+    const auto breaksLine = [](QChar c) {
+        return c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+    };
+    // Most cells hold none; only those are copied.
+    if (std::any_of(cell.cbegin(), cell.cend(), breaksLine))
+        std::replace_if(cell.begin(), cell.end(), breaksLine, QLatin1Char(' '));
+    return cell;
+}
+
+QString SafeCell(const QString &text, QChar delimiter)
+{
+    if (delimiter == QLatin1Char('\t'))
+        return TabCell(text);
+    return StartsLikeFormula(text) ? QLatin1Char('\'') + text : text;
 }
 
 // A comma keeps its old meaning (enclose, whatever the delimiter); line breaks
@@ -39,7 +82,7 @@ void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const T
     if (headers) {
         for (int c = 0; c < columns; ++c) {
             if (grid.Columns(c).Visible) {
-                line += grid.Columns(c).Header;
+                line += SafeCell(grid.Columns(c).Header, delimiter);
                 line += delimiter;
             }
         }
@@ -49,7 +92,7 @@ void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const T
         line.truncate(0);
         for (int c = 0; c < columns; ++c) {
             if (grid.Columns(c).Visible) {
-                AppendDelimitedCell(line, grid.Cells(c, r));
+                AppendDelimitedCell(line, SafeCell(grid.Cells(c, r), delimiter));
                 line += delimiter;
             }
         }
@@ -167,7 +210,8 @@ QString ClipboardText(const TGridTable &grid)
     const int columns = grid.ColumnCount();
     for (int r = 0; r < grid.RowCount(); ++r) {
         for (int c = 0; c < columns; ++c) {
-            text += grid.Cells(c, r);
+            // The hidden full path may keep bytes that are no text; shown as a reader shows them.
+            text += TabCell(ShownFileName(grid.Cells(c, r)));
             if (c < columns - 1)
                 text += QLatin1Char('\t');
         }

@@ -2,9 +2,7 @@
 
 #include "platform/CodePages.h"
 #include "platform/Errors.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "platform/FileNames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,12 +48,15 @@ QString ReadTextPreview(const QString &path)
 {
     if (path.size() >= 248)
         throw EError(QStringLiteral("The specified path is too long"));
-    const QByteArray native = QFile::encodeName(path);
-    const QString folder = QFileInfo(path).path();
+    const QByteArray native = EncodeFileName(path);
     struct stat st
     { };
     if (::stat(native.constData(), &st) != 0 || S_ISDIR(st.st_mode)) {
-        if (!QFileInfo(folder).isDir())
+        const qsizetype slash = native.lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray(".") : native.left(std::max<qsizetype>(slash, 1));
+        struct stat folderSt
+        { };
+        if (::stat(folder.constData(), &folderSt) != 0 || !S_ISDIR(folderSt.st_mode))
             throw EError(QStringLiteral("The specified path was not found"));
         throw EError(QStringLiteral("The specified file was not found"));
     }

@@ -3,10 +3,9 @@
 #include "listing/FolderEntries.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
+#include "platform/FileNames.h"
 #include "platform/FloatFormat.h"
 #include "platform/LocaleServices.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <charconv>
@@ -141,11 +140,12 @@ void ScanFolder(const QString &folder,
         ClearGrid(sgFileList);
         ClearGrid(sgFiles);
 
-        std::unique_ptr<DIR, TDirCloser> dir(opendir(QFile::encodeName(P).constData()));
+        std::unique_ptr<DIR, TDirCloser> dir(opendir(EncodeFileName(P).constData()));
         if (dir) {
             // The offset in force now, once for the whole scan.
             const int offset = LocalOffsetSecondsNow();
             const QChar sep = options.DecimalSeparator;
+            const QString shownP = ShownFileName(P);
             const bool wholeMask = options.Mask == QLatin1String("*.*");
             const TFolderEntries entries(dir.get());
             if (options.ShowFiles)
@@ -158,10 +158,13 @@ void ScanFolder(const QString &folder,
                 const TEntryStat &st = entries.Stat(e);
                 const bool exists = st.Exists;
                 const bool isFolder = st.IsFolder;
-                const QString name = QFile::decodeName(entries.Name(e));
+                // The full path keeps the name's bytes for opening it; the
+                // columns people read show what a UTF-8 reader shows.
+                const QString name = DecodeFileName(entries.Name(e));
+                const QString shown = ShownFileName(name);
 
                 if (!isFolder && options.ShowFiles) {
-                    const QString ext = ExtractExtension(name);
+                    const QString ext = ExtractExtension(shown);
                     if (!wholeMask && !MaskAccepts(options.Mask, ext))
                         continue;
                     const int r = files++;
@@ -169,8 +172,8 @@ void ScanFolder(const QString &folder,
                     sgFileList.SetRowCount(r + 1);
                     sgFileList.SetCells(scFullPath, r, full);
                     sgFileList.SetCells(
-                        scName, r, options.ShowExtensions ? name : NameWithoutExtension(name));
-                    sgFileList.SetCells(scPath, r, P);
+                        scName, r, options.ShowExtensions ? shown : NameWithoutExtension(shown));
+                    sgFileList.SetCells(scPath, r, shownP);
                     sgFileList.SetCells(scSize, r, PadLeft(15, QLatin1Char('0'), st.Size));
                     sgFileList.SetCells(scExtension, r, ext);
                     const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
@@ -184,8 +187,8 @@ void ScanFolder(const QString &folder,
                     const int r = folders++;
                     sgDir.SetRowCount(r + 1);
                     sgDir.SetCells(scFullPath, r, P + name);
-                    sgDir.SetCells(scName, r, name);
-                    sgDir.SetCells(scPath, r, P);
+                    sgDir.SetCells(scName, r, shown);
+                    sgDir.SetCells(scPath, r, shownP);
                     const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
                     sgDir.SetCells(scLastModified, r, DaySerialText(modified, sep));
                 }

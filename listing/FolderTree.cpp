@@ -1,9 +1,8 @@
 #include "listing/FolderTree.h"
 
 #include "listing/FolderScan.h"
+#include "platform/FileNames.h"
 #include "platform/LocaleServices.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <dirent.h>
@@ -13,7 +12,7 @@
 std::vector<QString> ListSubfolders(const QString &folderWithDelimiter)
 {
     std::vector<QString> names;
-    DIR *dir = opendir(QFile::encodeName(folderWithDelimiter).constData());
+    DIR *dir = opendir(EncodeFileName(folderWithDelimiter).constData());
     if (!dir)
         return names;
     const int fd = dirfd(dir);
@@ -27,7 +26,7 @@ std::vector<QString> ListSubfolders(const QString &folderWithDelimiter)
             isFolder = fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (isFolder)
-            names.push_back(QFile::decodeName(entry->d_name));
+            names.push_back(DecodeFileName(entry->d_name));
     }
     closedir(dir);
     return names;
@@ -77,7 +76,7 @@ void TFolderTree::Fill(TFolderNode &node, int depth, const TTextComparer &compar
     for (const QString &name : ListSubfolders(P)) {
         auto child = std::make_unique<TFolderNode>();
         child->TagString = P + name;
-        child->Text = name;
+        child->Text = ShownFileName(name);
         child->Parent = &node;
         Fill(*child, depth - 1, comparer);
         child->Row = int(node.Children.size());

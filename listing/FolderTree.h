@@ -10,9 +10,9 @@ class TTextComparer;
 // One folder of the tree; the root stands for the tree itself and has no item.
 struct TFolderNode
 {
-    QString TagString; // the folder's full path
+    QString TagString; // the folder's full path, its bytes kept (platform/FileNames.h)
     int Tag = 0; // 1 once its subfolders were listed
-    QString Text; // the folder's name
+    QString Text; // the folder's name as shown
     TFolderNode *Parent = nullptr;
     std::vector<std::unique_ptr<TFolderNode>> Children;
     int Row = 0; // index among the parent's children

@@ -1,6 +1,6 @@
 #include "platform/PortalOpen.h"
 
-#include <QFile>
+#include "platform/FileNames.h"
 
 #include <fcntl.h>
 #include <gio/gio.h>
@@ -72,7 +72,7 @@ bool MeansNoPortal(const GError *error)
 // A descriptor only for a regular file: opening a FIFO for reading would block.
 int OpenRegularReadOnly(const QString &path)
 {
-    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = open(EncodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return -1;
     struct stat st;

@@ -1,8 +1,8 @@
 #include "platform/ShellOpen.h"
 
+#include "platform/FileNames.h"
 #include "platform/PortalOpen.h"
 
-#include <QFile>
 #include <QUrl>
 
 #include <cstring>
@@ -56,7 +56,7 @@ public:
         if (!item.startsWith(QLatin1Char('/')) && url.isValid() && url.scheme().size() > 1) {
             uri = item.toUtf8();
         } else {
-            GFile *file = g_file_new_for_path(QFile::encodeName(item).constData());
+            GFile *file = g_file_new_for_path(EncodeFileName(item).constData());
             if (IsRegularFile(file) && DefaultAppIsSandboxed(file)) {
                 const TPortalOutcome outcome = PortalOpenFile(item, kPortalTimeout);
                 if (outcome != TPortalOutcome::NoPortal) {

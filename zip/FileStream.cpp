@@ -1,9 +1,9 @@
 #include "zip/FileStream.h"
 
 #include "platform/Errors.h"
+#include "platform/FileNames.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -33,7 +33,7 @@ QString FullPathName(const QString &fileName)
 
 bool IsRegularFilePath(const QString &fileName)
 {
-    const QByteArray encoded = QFile::encodeName(fileName);
+    const QByteArray encoded = EncodeFileName(fileName);
     if (encoded.isEmpty() || encoded.contains('\0'))
         return false;
     struct stat st
@@ -44,7 +44,7 @@ bool IsRegularFilePath(const QString &fileName)
 std::unique_ptr<TFileStream> TFileStream::OpenRead(const QString &fileName)
 {
     const QString shown = FullPathName(fileName);
-    const QByteArray encoded = QFile::encodeName(fileName);
+    const QByteArray encoded = EncodeFileName(fileName);
     if (encoded.isEmpty() || encoded.contains('\0'))
         throw EFOpenError(shown, ENOENT);
 

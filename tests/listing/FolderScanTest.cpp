@@ -1,6 +1,7 @@
 #include "listing/FolderScan.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
+#include "platform/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -194,6 +196,40 @@ TEST_F(FolderScanTest, LinksAndUnreadableFoldersNeverStopTheScan)
         EXPECT_EQ(sgDir.RowCount(), 0);
     }
     chmod(QFile::encodeName(Root() + QStringLiteral("/locked")).constData(), 0700);
+}
+
+// The columns people read show a name that is not UTF-8 as a UTF-8 reader
+// does; the hidden full path keeps its bytes, and costs nothing for the rest.
+TEST_F(FolderScanTest, NamesThatAreNotUtf8KeepTheirBytesInTheFullPath)
+{
+    const QByteArray root = QFile::encodeName(Root());
+    const int fd = ::open((root
+                              + "/b\xFF"
+                                "d.txt")
+                              .constData(),
+        O_WRONLY | O_CREAT,
+        0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    ASSERT_EQ(::mkdir((root + "/\xE9t\xE9").constData(), 0700), 0);
+    WriteFile(Root() + QStringLiteral("/plain.txt"));
+    options.ShowFolders = true;
+    options.ShowExtensions = true;
+    Scan();
+    ASSERT_EQ(sgFileList.RowCount(), 2);
+    ASSERT_EQ(sgDir.RowCount(), 1);
+    for (int r = 0; r < sgFileList.RowCount(); ++r) {
+        const QString name = sgFileList.Cells(scName, r);
+        const QByteArray bytes = name == QStringLiteral("plain.txt") ? QByteArray("plain.txt")
+                                                                     : QByteArray("b\xFF"
+                                                                                  "d.txt");
+        EXPECT_TRUE(name == QStringLiteral("plain.txt") || name == QStringLiteral("b\uFFFDd.txt"))
+            << name.toStdString();
+        EXPECT_EQ(EncodeFileName(sgFileList.Cells(scFullPath, r)), root + '/' + bytes);
+        EXPECT_EQ(sgFileList.Cells(scExtension, r), QStringLiteral(".txt"));
+    }
+    EXPECT_EQ(sgDir.Cells(scName, 0), QStringLiteral("\uFFFDt\uFFFD"));
+    EXPECT_EQ(EncodeFileName(sgDir.Cells(scFullPath, 0)), root + "/\xE9t\xE9");
 }
 
 TEST_F(FolderScanTest, MissingFolderGivesAnEmptyListing)

@@ -1,8 +1,11 @@
 #include "CountingObserver.h"
+#include "PivotAdversary.h"
 #include "listing/GridColumns.h"
 #include "listing/StringGridSort.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -179,6 +182,127 @@ TEST(StringSortOrder, SortKeysGiveTheSameOrderAsDirectComparison)
                     << locale.name().toStdString() << " position " << i;
         }
     }
+}
+
+int CompareInts(int a, int b)
+{
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+std::vector<int> IntOrder(const std::vector<int> &keys)
+{
+    return QuickSortOrder(int(keys.size()), [&](int a, int b) {
+        return CompareInts(keys[size_t(a)], keys[size_t(b)]);
+    });
+}
+
+TEST(QuickSortOrder, AnOrderBuiltAgainstThePivotStaysNearNLogN)
+{
+    for (const int n : {1000, 20000}) {
+        TPivotAdversary adversary(n);
+        const std::vector<int> order = QuickSortOrder(n, [&](int a, int b) {
+            return adversary.Compare(a, b);
+        });
+        EXPECT_LE(double(adversary.Comparisons()), 6.0 * n * std::log2(n)) << n << " entries";
+        // The answers are the input: replayed, it sorts the same way.
+        const std::vector<int> &keys = adversary.Values();
+        EXPECT_EQ(IntOrder(keys), order);
+        for (size_t i = 1; i < order.size(); ++i)
+            ASSERT_LE(keys[size_t(order[i - 1])], keys[size_t(order[i])]) << n << " entries, position " << i;
+    }
+}
+
+std::vector<int> Ints(const char *text)
+{
+    std::vector<int> values;
+    for (const QString &word : QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        values.push_back(word.toInt());
+    return values;
+}
+
+TEST(QuickSortOrder, OrdinaryListingsKeepTheirOrderOfEqualKeys)
+{
+    std::vector<int> repeating, equal, random, pipe;
+    for (int i = 0; i < 40; ++i)
+        repeating.push_back(i * 7 % 5);
+    equal.assign(33, 1);
+    uint32_t seed = 2024;
+    for (int i = 0; i < 50; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        random.push_back(int((seed >> 16) % 10));
+    }
+    for (int i = 0; i < 36; ++i)
+        pipe.push_back(i < 18 ? i / 3 : (35 - i) / 3);
+    const struct
+    {
+        const char *what;
+        const std::vector<int> &keys;
+        const char *order;
+    } cases[] = {
+        {"five keys repeating",
+            repeating,
+            "30 5 15 10 35 0 25 20 13 33 23 18 28 3 38 8 26 21 1 6 "
+            "16 11 36 31 34 29 39 14 9 4 19 24 37 7 2 27 22 32 17 12"},
+        {"all equal",
+            equal,
+            "22 21 24 23 18 17 20 19 30 29 32 31 26 25 28 27 16 5 4 7 6 1 0 3 2 13 12 15 14 9 8 11 10"},
+        {"ten keys at random",
+            random,
+            "14 21 18 29 25 17 13 7 34 49 46 6 30 10 0 24 33 3 35 28 5 37 2 45 41 "
+            "43 4 31 9 12 27 42 38 47 1 19 23 32 22 16 8 39 36 20 48 26 11 40 15 44"},
+        {"rising and falling in threes",
+            pipe,
+            "33 34 35 2 1 0 30 31 32 5 4 3 27 28 7 6 29 8 24 25 26 9 10 11 14 13 12 23 22 21 17 16 15 20 19 "
+            "18"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(IntOrder(c.keys), Ints(c.order)) << c.what;
+}
+
+// A listing's worth of keys; the whole order is pinned by its FNV-1a hash.
+TEST(QuickSortOrder, BigOrdinaryListingsKeepTheirOrderOfEqualKeys)
+{
+    const auto hashOf = [](const std::vector<int> &order) {
+        uint64_t h = 1469598103934665603ull;
+        for (const int x : order) {
+            h ^= uint32_t(x);
+            h *= 1099511628211ull;
+        }
+        return h;
+    };
+    const int n = 100000;
+    std::vector<int> fifty, pairs, spread;
+    uint32_t seed = 7;
+    for (int i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        fifty.push_back(int((seed >> 8) % 50));
+        pairs.push_back(i / 2);
+    }
+    seed = 11;
+    for (int i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        spread.push_back(int((seed >> 4) % 30000));
+    }
+    EXPECT_EQ(hashOf(IntOrder(fifty)), 0x94e4330b128a6e41ull) << "fifty keys at random";
+    EXPECT_EQ(hashOf(IntOrder(pairs)), 0xf55314b6c4e31483ull) << "sorted pairs";
+    EXPECT_EQ(hashOf(IntOrder(spread)), 0x4b020c100174133ull) << "30000 keys at random";
+}
+
+TEST(StringGridSort, AnOrderBuiltAgainstThePivotSortsBySize)
+{
+    // The size column as the scan writes it, in an order built against the pivot.
+    const int n = 3000;
+    TPivotAdversary adversary(n);
+    QuickSortOrder(n, [&](int a, int b) {
+        return adversary.Compare(a, b);
+    });
+    QStringList sizes;
+    for (const int value : adversary.Values())
+        sizes << QString::number(value).rightJustified(15, QLatin1Char('0'));
+    TGridTable grid = KeyGrid(sizes);
+    StringGridSort(grid, 0);
+    for (int r = 1; r < n; ++r)
+        ASSERT_LE(grid.Cells(0, r - 1), grid.Cells(0, r)) << r;
 }
 
 TEST(StringGridSort, UsesTheUserLocaleByDefault)

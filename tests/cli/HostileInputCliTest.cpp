@@ -1,0 +1,170 @@
+#include "CliRunner.h"
+#include "PivotAdversary.h"
+#include "ZipBuilder.h"
+#include "listing/StringGridSort.h"
+
+#include <QHash>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <pty.h>
+#include <string_view>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+// Runs cartola-list with a terminal as its standard output (and error), raw,
+// so the bytes read back are the bytes it wrote.
+TCliRun RunOnTerminal(const QStringList &arguments)
+{
+    std::vector<QByteArray> args{QByteArray(CARTOLA_LIST_EXE)};
+    for (const QString &a : arguments)
+        args.push_back(QFile::encodeName(a));
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> env{"LC_ALL=en_US.UTF-8", "LANG=en_US.UTF-8"};
+    for (char **e = environ; *e; ++e)
+        if (!QByteArray(*e).startsWith("LC_ALL=") && !QByteArray(*e).startsWith("LANG="))
+            env.emplace_back(*e);
+    std::vector<char *> envp;
+    for (QByteArray &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    termios raw{};
+    cfmakeraw(&raw);
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, &raw, nullptr);
+    if (pid == 0) {
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    TCliRun run;
+    if (pid < 0)
+        return run;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // EIO once the program has closed its side
+        run.Out.append(buffer, n);
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        run.Status = WEXITSTATUS(status);
+    return run;
+}
+
+class HostileInputCliTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(FRoot.isValid()); }
+    QTemporaryDir FRoot;
+};
+
+// Folder names are not path-checked, so they may carry any control character.
+TEST_F(HostileInputCliTest, ControlCharactersInNamesShowAsQuestionMarksOnATerminalOnly)
+{
+    const QString evil = QStringLiteral("a\x1b]0;owned\x07title\rb");
+    ASSERT_TRUE(QDir(FRoot.path()).mkdir(evil));
+    const QStringList args{
+        QStringLiteral("--folders"), QStringLiteral("--format"), QStringLiteral("tsv"), FRoot.path()};
+
+    const TCliRun shown = RunOnTerminal(args);
+    ASSERT_EQ(shown.Status, 0) << shown.Out.toStdString();
+    EXPECT_TRUE(shown.Out.contains("a?]0;owned?title b\t")) << shown.Out.toStdString();
+    EXPECT_EQ(shown.Out.count('\x1b') + shown.Out.count('\x07'), 0);
+    EXPECT_TRUE(shown.Out.endsWith("\t\r\n"));
+
+    // A pipe gets the writer's bytes.
+    const TCliRun piped = RunCli(args);
+    ASSERT_EQ(piped.Status, 0);
+    EXPECT_TRUE(piped.Out.contains("a\x1b]0;owned\x07title b\t")) << piped.Out.toStdString();
+}
+
+TEST_F(HostileInputCliTest, AnArchivesNamesAndCommentsCannotSteerTheTerminal)
+{
+    ZipBuilder::TArchive a;
+    a.Add("x\x1b[2Jy.txt", "x").Comment = "note\x1b[31m";
+    // Flag bit 11: the name is UTF-8, here with the C1 control U+009B (CSI).
+    a.Add("c\xc2\x9b"
+          "1m.txt",
+         "y")
+        .Flag = 0x800;
+    a.Comment = "\x1b]2;title\x07";
+    const QString zip = FRoot.path() + QStringLiteral("/a.zip");
+    ASSERT_TRUE(ZipBuilder::WriteBytes(zip, a.Build()));
+
+    const TCliRun shown = RunOnTerminal({QStringLiteral("--zip"), zip});
+    ASSERT_EQ(shown.Status, 0) << shown.Out.toStdString();
+    EXPECT_EQ(shown.Out.count('\x1b') + shown.Out.count('\x07') + shown.Out.count("\xc2\x9b"), 0)
+        << shown.Out.toStdString();
+    EXPECT_TRUE(shown.Out.startsWith("Files: 2?]2;title?\n")) << shown.Out.toStdString();
+    EXPECT_TRUE(shown.Out.contains("c?1m.txt")) << shown.Out.toStdString();
+
+    const TCliRun piped = RunCli({QStringLiteral("--zip"), zip});
+    ASSERT_EQ(piped.Status, 0);
+    EXPECT_TRUE(piped.Out.contains("\x1b[2J"));
+}
+
+// Sizes given in the order the folder lists its files, built against the
+// sort's middle pivot: the listing still comes out by size.
+TEST_F(HostileInputCliTest, SizesOrderedAgainstTheSortStillSort)
+{
+    const int n = 4000;
+    for (int i = 0; i < n; ++i)
+        WriteFile(FRoot.filePath(QStringLiteral("f%1").arg(i)), {});
+    std::vector<QString> listed; // the order the scan will meet them
+    DIR *dir = ::opendir(QFile::encodeName(FRoot.path()).constData());
+    ASSERT_NE(dir, nullptr);
+    while (const dirent *e = ::readdir(dir))
+        if (e->d_name[0] != '.')
+            listed.push_back(QString::fromUtf8(e->d_name));
+    ::closedir(dir);
+    ASSERT_EQ(int(listed.size()), n);
+
+    TPivotAdversary adversary(n);
+    QuickSortOrder(n, [&](int a, int b) {
+        return adversary.Compare(a, b);
+    });
+    QHash<QString, int> size;
+    for (int i = 0; i < n; ++i) {
+        size.insert(listed[size_t(i)], adversary.Values()[size_t(i)]);
+        ASSERT_EQ(::truncate(QFile::encodeName(FRoot.filePath(listed[size_t(i)])).constData(),
+                      adversary.Values()[size_t(i)]),
+            0);
+    }
+
+    const TCliRun run = RunCli({QStringLiteral("--format"),
+        QStringLiteral("tsv"),
+        QStringLiteral("--sort"),
+        QStringLiteral("size"),
+        QStringLiteral("--extensions"),
+        FRoot.path()});
+    ASSERT_EQ(run.Status, 0) << run.Err.toStdString();
+    const QList<QByteArray> lines = run.Out.split('\n');
+    int previous = -1, rows = 0;
+    for (qsizetype l = 1; l < lines.size(); ++l) { // after the header
+        const QByteArray name = lines[l].left(lines[l].indexOf('\t'));
+        if (name.isEmpty())
+            continue;
+        const int value = size.value(QString::fromLatin1(name), -1);
+        ASSERT_GE(value, previous) << name.toStdString();
+        previous = value;
+        ++rows;
+    }
+    EXPECT_EQ(rows, n);
+}
+
+} // namespace
