@@ -18,7 +18,9 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the window and what it links: the tests wait for `make test`.
+run: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target cartola
 	$(BUILD)/app/cartola
 
 test: build
