@@ -42,8 +42,7 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCARTOLA_TESTS=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target benchmarks cartola-list
 	@$(BENCH_BUILD)/bench/make-bench-data >/dev/null
-	@for b in $(BENCH_BUILD)/bench/bench_*; do \
-	  if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
+	bench/run-benchmarks $(BENCH_BUILD)
 	bench/compare.sh $(BENCH_BUILD)
 
 # The exports read back by other programs; slow, installs an office suite.
