@@ -18,7 +18,9 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the window and what it links: the tests wait for `make test`.
+run: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target cartola
 	$(BUILD)/app/cartola
 
 test: build
@@ -40,8 +42,7 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCARTOLA_TESTS=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target benchmarks cartola-list
 	@$(BENCH_BUILD)/bench/make-bench-data >/dev/null
-	@for b in $(BENCH_BUILD)/bench/bench_*; do \
-	  if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
+	bench/run-benchmarks $(BENCH_BUILD)
 	bench/compare.sh $(BENCH_BUILD)
 
 # The exports read back by other programs; slow, installs an office suite.

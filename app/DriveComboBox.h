@@ -1,19 +1,19 @@
 #pragma once
 
-#include <QComboBox>
+#include "app/NamedComboBox.h"
 
 // The drive list asks for a refresh each time its list is about to open.
-class TDriveComboBox : public QComboBox
+class TDriveComboBox : public TNamedComboBox
 {
     Q_OBJECT
 
 public:
-    using QComboBox::QComboBox;
+    using TNamedComboBox::TNamedComboBox;
 
     void showPopup() override
     {
         Q_EMIT PopupAboutToShow();
-        QComboBox::showPopup();
+        TNamedComboBox::showPopup();
     }
 
 Q_SIGNALS:

@@ -4,6 +4,7 @@
 #include "app/GridModel.h"
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
+#include "app/NamedComboBox.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -66,8 +67,9 @@ void DescribeForAssistiveTechnology(TfrmMain &w)
     name(w.edMask, w.Label1->text().trimmed());
     name(w.cbSort, w.Label3->text());
     name(w.tvFolderTree, w.grpFolders->title());
-    name(w.memoPreview, w.grpPreview->title());
-    name(w.Image1, w.grpPreview->title());
+    // The text and the picture share the preview's place: each says which it is.
+    name(w.memoPreview, QStringLiteral("Text preview"));
+    name(w.Image1, QStringLiteral("Picture preview"));
     name(w.stgZippedFilesView, QStringLiteral("Archive entries"));
     name(w.sgFilesView, w.grpFiles->title());
     w.btnEmail->setAccessibleDescription(QStringLiteral("Write an e-mail to the maker"));
@@ -119,7 +121,7 @@ void TfrmMain::BuildLayout()
 
     GroupBox1 = GroupBox("GroupBox1", "File Op&tions", Panel1);
     auto *fileOptions = new QGridLayout(GroupBox1);
-    cbExportType = Named(new QComboBox(GroupBox1), "cbExportType");
+    cbExportType = Named(new TNamedComboBox(GroupBox1), "cbExportType");
     cbExportType->addItems({QStringLiteral("Text File"),
         QStringLiteral("HTML"),
         QStringLiteral("Comma-Separated File"),
@@ -158,7 +160,7 @@ void TfrmMain::BuildLayout()
     Label3 = Named(new QLabel(QStringLiteral("So&rt:"), GroupBox3), "Label3");
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label3->setContentsMargins(0, 0, 3, 0);
-    cbSort = Named(new QComboBox(GroupBox3), "cbSort");
+    cbSort = Named(new TNamedComboBox(GroupBox3), "cbSort");
     Label1->setBuddy(edMask);
     Label3->setBuddy(cbSort);
     options->addWidget(Label1, 0, 0);

@@ -1,5 +1,6 @@
 #include "fileutils/IniFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Errors.h"
 #include "platform/FloatFormat.h"
 
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstdint>
@@ -366,17 +366,9 @@ void TIniFile::UpdateFile()
     // the user's wish, even though the folder would let us replace it.
     if (FUnreadable || (info.exists() && (!info.isFile() || !info.isWritable())))
         fail();
-    const QByteArray bytes = WithCrLf(FText);
     // Written beside the old file, flushed to disk and renamed over it, so
     // that a crash or a full disk leaves the old file whole.
-    QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        fail();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        fail();
-    }
-    if (!file.commit())
+    if (!ReplaceFileContents(FFileName, WithCrLf(FText)))
         fail();
     FModified = false;
 }

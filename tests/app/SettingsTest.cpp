@@ -7,6 +7,10 @@
 #include <QGroupBox>
 #include <QSplitter>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 class SettingsTest : public WindowFixture
@@ -153,6 +157,28 @@ TEST_F(SettingsTest, MaximizedIsRestoredAndAnUnwritableFileIsReported)
     ASSERT_EQ(FErrors.size(), 1);
     EXPECT_EQ(FErrors[0], QStringLiteral("Unable to write to ") + IniPath() + QLatin1Char('.'));
     EXPECT_TRUE(QFileInfo(IniPath()).isDir());
+}
+
+TEST_F(SettingsTest, LeftoversOfACutShortSaveGoAtTheNextSaveButNotOneBeingWritten)
+{
+    WriteIni("[Settings]\r\nShowFiles=1\r\n");
+    const QString stale = IniPath() + QStringLiteral(".zQ81Kp");
+    const QString held = IniPath() + QStringLiteral(".Wr1t3s");
+    for (const QString &path : {stale, held}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Settings]\r\nShowF");
+    }
+    // Another instance in the middle of its save holds its file locked.
+    const int writer = ::open(QFile::encodeName(held).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    Window();
+    DestroyWindow();
+    ::close(writer);
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(held));
+    EXPECT_TRUE(ReadIni().contains("[Position]"));
 }
 
 TEST_F(SettingsTest, ControlSectionsHoldXUnderTopAndYUnderLeft)

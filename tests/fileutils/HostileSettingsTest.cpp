@@ -8,14 +8,19 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +29,8 @@ const QString P = QStringLiteral("Position");
 
 // The save loop the kill test runs in a child process of its own.
 constexpr const char *kSaverVariable = "CARTOLA_TEST_SAVER_FILE";
+// The file a child process holds locked, as a save in progress does.
+constexpr const char *kHolderVariable = "CARTOLA_TEST_LOCKED_FILE";
 
 QByteArray Random(qsizetype size, uint32_t seed)
 {
@@ -206,6 +213,87 @@ TEST_F(HostileSettingsTest, ASaveKilledAtAnyMomentLeavesOneWholeVersion)
     // Both versions were met, so the kills did land at different moments.
     EXPECT_GT(seenSecond, 0);
     EXPECT_LT(seenSecond, kKills);
+
+    // Whatever the kills left beside the file, the next save clears away.
+    TIniFile ini(Path());
+    ini.WriteInteger(S, QStringLiteral("ExportType"), 3);
+    ini.UpdateFile();
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList(QStringLiteral("cartola.ini")));
+}
+
+// Runs only inside the child of the test below: holds a file locked until killed.
+TEST(HostileSettingsChild, HoldsALock)
+{
+    const QByteArray file = qgetenv(kHolderVariable);
+    if (file.isEmpty())
+        GTEST_SKIP() << "the lock holder of another test";
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    std::fputs("locked\n", stdout);
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
+TEST_F(HostileSettingsTest, ASaveRemovesTheLeftoversOfSavesCutShortButNotOneInProgress)
+{
+    Write("[Settings]\r\nShowFiles=0\r\n");
+    const auto beside = [this](const char *name) {
+        return FDir.filePath(QString::fromLatin1(name));
+    };
+    const QStringList stale{QStringLiteral("cartola.ini.aBcDeF"), QStringLiteral("cartola.ini.Q7x2Zk")};
+    for (const QString &name : stale)
+        ASSERT_TRUE(QFile(FDir.filePath(name)).open(QIODevice::WriteOnly));
+    // Not ours to remove: other names, a link (and what it points to), a folder.
+    QStringList kept{QStringLiteral("cartola.ini.bak"),
+        QStringLiteral("cartola.ini.abcdefg"),
+        QStringLiteral("cartola.ini.ab-def"),
+        QStringLiteral("other.ini.aBcDeF"),
+        QStringLiteral("target.txt")};
+    for (const QString &name : kept)
+        ASSERT_TRUE(QFile(FDir.filePath(name)).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(beside("target.txt"), beside("cartola.ini.LiNk12")));
+    ASSERT_TRUE(QDir(FDir.path()).mkdir(QStringLiteral("cartola.ini.Folder")));
+    kept << QStringLiteral("cartola.ini.LiNk12") << QStringLiteral("cartola.ini.Folder");
+
+    // Another process in the middle of its save.
+    const QString inProgress = beside("cartola.ini.HeLd42");
+    QProcess holder;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kHolderVariable), inProgress);
+    holder.setProcessEnvironment(env);
+    holder.start(QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_filter=HostileSettingsChild.HoldsALock")});
+    QByteArray said;
+    while (!said.contains("locked\n") && holder.waitForReadyRead(30000))
+        said += holder.readAllStandardOutput();
+    if (!said.contains("locked\n")) {
+        holder.kill();
+        holder.waitForFinished();
+        FAIL() << "the lock holder never took its lock: " << said.toStdString();
+    }
+    kept << QStringLiteral("cartola.ini.HeLd42");
+
+    TIniFile ini(Path());
+    ini.WriteInteger(S, QStringLiteral("ExportType"), 2);
+    ini.UpdateFile();
+    holder.kill();
+    holder.waitForFinished();
+
+    kept << QStringLiteral("cartola.ini");
+    kept.sort();
+    const QStringList left =
+        QDir(FDir.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    EXPECT_EQ(left.join(QLatin1Char(' ')).toStdString(), kept.join(QLatin1Char(' ')).toStdString());
+    EXPECT_EQ(TIniFile(Path()).ReadInteger(S, QStringLiteral("ExportType"), 0), 2);
+
+    // Once its writer is gone, the next save takes it away too.
+    ini.WriteInteger(S, QStringLiteral("ExportType"), 3);
+    ini.UpdateFile();
+    EXPECT_FALSE(QFileInfo::exists(inProgress));
 }
 
 } // namespace

@@ -257,7 +257,7 @@ std::vector<TLieCase> LieCases()
             -1},
         {"local name climbing out, directory name harmless",
             [](TArchive &a) {
-                a.Entries[0].LocalName = "../../x";
+                a.Entries[0].LocalName = "../x";
             },
             none,
             {},
@@ -297,7 +297,8 @@ TEST_F(LyingArchiveTest, LocalHeadersAndSizesThatLie)
         EXPECT_EQ(written.begin()->first, QStringLiteral("out/ok.txt"));
         EXPECT_EQ(written.begin()->second, c.size);
     }
-    EXPECT_FALSE(QFileInfo::exists(FDir.path() + QStringLiteral("/../x")));
+    // Beside the target, still inside this test's own folder.
+    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("x"))));
 }
 
 } // namespace

@@ -177,7 +177,7 @@ TEST_F(ZipExtractTest, NamesLeadingOutsideTheTargetAreRefusedBeforeAnythingIsCre
         "..",
         "../",
         QFile::encodeName(PathOf(QStringLiteral("evil"))),
-        "/etc/evil-from-a-test",
+        QFile::encodeName(PathOf(QStringLiteral("absolute/evil"))),
         QByteArray("ok/evil\0.txt", 12),
         "",
         ".",
@@ -191,7 +191,7 @@ TEST_F(ZipExtractTest, NamesLeadingOutsideTheTargetAreRefusedBeforeAnythingIsCre
         EXPECT_RAISES(FZip.Extract(0, FOut), QStringLiteral("Invalid characters in path"));
         EXPECT_EQ(Tree(), QStringList());
     }
-    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/etc/evil-from-a-test")));
+    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("absolute"))));
     EXPECT_RAISES(JoinExtractPath(QString(QChar(0)), QStringLiteral("x")),
         QStringLiteral("Invalid characters in path"));
 }

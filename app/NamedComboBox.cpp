@@ -1,0 +1,98 @@
+#include "app/NamedComboBox.h"
+
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
+#include <QLineEdit>
+#include <QScrollBar>
+
+namespace {
+
+class TNamedComboBoxAccessible : public QAccessibleWidget
+{
+public:
+    explicit TNamedComboBoxAccessible(QComboBox *box)
+        : QAccessibleWidget(box, QAccessible::ComboBox)
+    { }
+
+    QString text(QAccessible::Text t) const override
+    {
+        const QComboBox *box = Box();
+        const QString current = box->isEditable() ? box->lineEdit()->text() : box->currentText();
+        if (t == QAccessible::Name) {
+            const QString name = box->accessibleName();
+            return name.isEmpty() ? current : name;
+        }
+        if (t == QAccessible::Value)
+            return current;
+        return QAccessibleWidget::text(t);
+    }
+
+    // The list (and the text field of an editable box), as the toolkit's own.
+    int childCount() const override { return Box()->isEditable() ? 2 : 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(Box()->view());
+        if (index == 1 && Box()->isEditable())
+            return QAccessible::queryAccessibleInterface(Box()->lineEdit());
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        if (!child)
+            return -1;
+        if (child->object() == Box()->view())
+            return 0;
+        if (Box()->isEditable() && child->object() == Box()->lineEdit())
+            return 1;
+        return -1;
+    }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action != showMenuAction() && action != pressAction())
+            return;
+        QComboBox *box = Box();
+        if (box->view()->isVisible())
+            box->hidePopup();
+        else
+            box->showPopup();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    QComboBox *Box() const { return static_cast<QComboBox *>(widget()); }
+};
+
+QAccessibleInterface *NamedComboBoxFactory(const QString &, QObject *object)
+{
+    if (auto *box = qobject_cast<TNamedComboBox *>(object))
+        return new TNamedComboBoxAccessible(box);
+    return nullptr;
+}
+
+} // namespace
+
+TNamedComboBox::TNamedComboBox(QWidget *parent)
+    : QComboBox(parent)
+{
+    // The toolkit's factory knows its own class names only: for this class
+    // (and those derived from it) ours is the one that answers.
+    static const bool installed = [] {
+        QAccessible::installFactory(NamedComboBoxFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+void TNamedComboBox::showPopup()
+{
+    QAbstractItemView *list = view();
+    int width = list->sizeHintForColumn(0) + 2 * list->frameWidth();
+    if (count() > maxVisibleItems())
+        width += list->verticalScrollBar()->sizeHint().width();
+    list->setMinimumWidth(width);
+    QComboBox::showPopup();
+}
