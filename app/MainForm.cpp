@@ -163,7 +163,11 @@ void TfrmMain::BindEvents()
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == cbSort && event->type() == QEvent::FocusIn) {
-        Guarded (&TfrmMain::cbSortEnter)();
+        // Focus coming back from the box's own list, or with the window, never
+        // left the box: rebuilding the list then would throw away the user's pick.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            Guarded (&TfrmMain::cbSortEnter)();
     } else if ((watched == sgFilesView || watched == stgZippedFilesView)
         && event->type() == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
