@@ -117,10 +117,16 @@ void TfrmMain::BindEvents()
     const auto guard = [this](void (TfrmMain::*handler)()) {
         return Guarded(handler);
     };
+    // The selected item, not the current one: the view makes an item current
+    // when the focus enters it or Ctrl moves the focus mark, and neither
+    // selects anything.
     connect(tvFolderTree->selectionModel(),
-        &QItemSelectionModel::currentChanged,
+        &QItemSelectionModel::selectionChanged,
         this,
-        guard(&TfrmMain::tvFolderTreeChange));
+        [this, scan = guard(&TfrmMain::tvFolderTreeChange)](const QItemSelection &selected) {
+            if (!selected.isEmpty())
+                scan();
+        });
     connect(tvFolderTree, &QTreeView::clicked, this, guard(&TfrmMain::tvFolderTreeClick));
     connect(tvFolderTree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
         if (TFolderNode *node = FTreeModel->Node(index))
@@ -285,7 +291,7 @@ void TfrmMain::ListAhead(TFolderNode &node)
 
 TFolderNode *TfrmMain::SelectedNode() const
 {
-    return FTreeModel->Node(tvFolderTree->selectionModel()->currentIndex());
+    return FTreeModel->Node(tvFolderTree->selectionModel()->selectedIndexes().value(0));
 }
 
 void TfrmMain::SelectNode(TFolderNode *node)
