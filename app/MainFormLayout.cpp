@@ -250,4 +250,9 @@ void TfrmMain::BuildLayout()
     tvFolderTree->setModel(FTreeModel);
 
     DescribeForAssistiveTechnology(*this);
+
+    // The form's own size and place, which the settings replace when they can be read.
+    resize(630, 677);
+    const QSize screen = ScreenSize();
+    move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
 }
