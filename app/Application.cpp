@@ -9,7 +9,7 @@ TApplication::TApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("cartola"));
-    setApplicationDisplayName(QStringLiteral("Cartola"));
+    // No display name: the toolkit would append it to every window's title.
     setOrganizationName(QStringLiteral("Orley Software"));
     // The desktop groups the window under cartola.desktop and takes its icon from there.
     setDesktopFileName(QStringLiteral("cartola"));
@@ -31,7 +31,7 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
         } else {
             const auto *error = dynamic_cast<const EError *>(&e);
             QMessageBox::critical(nullptr,
-                applicationDisplayName(),
+                QStringLiteral("Cartola"),
                 ErrorDisplayText(error ? error->Message() : QString::fromLocal8Bit(e.what())));
         }
         return false;

@@ -66,7 +66,7 @@ TfrmMain::TfrmMain(QWidget *parent)
     , stgZippedFiles(ZippedFilesColumns())
 {
     ErrorDisplay = [this](const QString &text) {
-        QMessageBox::critical(this, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        QMessageBox::critical(this, QStringLiteral("Cartola"), text, QMessageBox::Ok);
     };
     AssociationErrorBox = [](const QString &text) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
