@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 
+#include <QFont>
 #include <QIcon>
 #include <QMessageBox>
 
@@ -9,7 +10,16 @@ TApplication::TApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("cartola"));
-    setApplicationDisplayName(QStringLiteral("Cartola"));
+    // The window is laid out in pixels for a compact font: the desktop's
+    // family at 12 px, semi-condensed (drawn narrower where the family has no
+    // such face), holds every caption at the smallest window size. Set for
+    // the whole program, it also replaces the desktop's fonts for single
+    // kinds of widget (headers, lists), so popups and dialogs match.
+    QFont compact = font();
+    compact.setPixelSize(12);
+    compact.setStretch(QFont::SemiCondensed);
+    setFont(compact);
+    // No display name: the toolkit would append it to every window's title.
     setOrganizationName(QStringLiteral("Orley Software"));
     // The desktop groups the window under cartola.desktop and takes its icon from there.
     setDesktopFileName(QStringLiteral("cartola"));
@@ -31,7 +41,7 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
         } else {
             const auto *error = dynamic_cast<const EError *>(&e);
             QMessageBox::critical(nullptr,
-                applicationDisplayName(),
+                QStringLiteral("Cartola"),
                 ErrorDisplayText(error ? error->Message() : QString::fromLocal8Bit(e.what())));
         }
         return false;

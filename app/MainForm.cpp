@@ -73,7 +73,7 @@ TfrmMain::TfrmMain(QWidget *parent)
     , stgZippedFiles(ZippedFilesColumns())
 {
     ErrorDisplay = [this](const QString &text) {
-        QMessageBox::critical(this, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        QMessageBox::critical(this, QStringLiteral("Cartola"), text, QMessageBox::Ok);
     };
     AssociationErrorBox = [](const QString &text) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
@@ -124,10 +124,16 @@ void TfrmMain::BindEvents()
     const auto guard = [this](void (TfrmMain::*handler)()) {
         return Guarded(handler);
     };
+    // The selected item, not the current one: the view makes an item current
+    // when the focus enters it or Ctrl moves the focus mark, and neither
+    // selects anything.
     connect(tvFolderTree->selectionModel(),
-        &QItemSelectionModel::currentChanged,
+        &QItemSelectionModel::selectionChanged,
         this,
-        guard(&TfrmMain::tvFolderTreeChange));
+        [this, scan = guard(&TfrmMain::tvFolderTreeChange)](const QItemSelection &selected) {
+            if (!selected.isEmpty())
+                scan();
+        });
     connect(tvFolderTree, &QTreeView::clicked, this, guard(&TfrmMain::tvFolderTreeClick));
     connect(tvFolderTree, &QTreeView::expanded, this, [this](const QModelIndex &index) {
         if (TFolderNode *node = FTreeModel->Node(index))
@@ -170,7 +176,11 @@ void TfrmMain::BindEvents()
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == cbSort && event->type() == QEvent::FocusIn) {
-        Guarded (&TfrmMain::cbSortEnter)();
+        // Focus coming back from the box's own list, or with the window, never
+        // left the box: rebuilding the list then would throw away the user's pick.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            Guarded (&TfrmMain::cbSortEnter)();
     } else if ((watched == sgFilesView || watched == stgZippedFilesView)
         && event->type() == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
@@ -308,7 +318,7 @@ void TfrmMain::ListAhead(TFolderNode &node)
 
 TFolderNode *TfrmMain::SelectedNode() const
 {
-    return FTreeModel->Node(tvFolderTree->selectionModel()->currentIndex());
+    return FTreeModel->Node(tvFolderTree->selectionModel()->selectedIndexes().value(0));
 }
 
 void TfrmMain::SelectNode(TFolderNode *node)

@@ -114,6 +114,7 @@ void TfrmMain::BuildLayout()
 
     GroupBox4 = GroupBox("GroupBox4", "&Drives:", Panel1);
     auto *drives = new QVBoxLayout(GroupBox4);
+    drives->setContentsMargins(6, 2, 6, 4);
     cbDrives = Named(new TDriveComboBox(GroupBox4), "cbDrives");
     cbDrives->setMinimumWidth(114);
     drives->addWidget(cbDrives);
@@ -121,6 +122,8 @@ void TfrmMain::BuildLayout()
 
     GroupBox1 = GroupBox("GroupBox1", "File Op&tions", Panel1);
     auto *fileOptions = new QGridLayout(GroupBox1);
+    fileOptions->setContentsMargins(7, 2, 7, 4);
+    fileOptions->setSpacing(6);
     cbExportType = Named(new TNamedComboBox(GroupBox1), "cbExportType");
     cbExportType->addItems({QStringLiteral("Text File"),
         QStringLiteral("HTML"),
@@ -137,6 +140,10 @@ void TfrmMain::BuildLayout()
 
     GroupBox2 = GroupBox("GroupBox2", "Show:", Panel1);
     auto *show = new QGridLayout(GroupBox2);
+    show->setContentsMargins(6, 2, 6, 4);
+    show->setHorizontalSpacing(6);
+    show->setVerticalSpacing(2);
+    show->setColumnStretch(1, 1); // the longer captions
     cbFiles = Named(new QCheckBox(QStringLiteral("F&iles"), GroupBox2), "cbFiles");
     cbFolders = Named(new QCheckBox(QStringLiteral("F&olders"), GroupBox2), "cbFolders");
     cbExt = Named(new QCheckBox(QStringLiteral("E&xtensions"), GroupBox2), "cbExt");
@@ -153,6 +160,8 @@ void TfrmMain::BuildLayout()
 
     GroupBox3 = GroupBox("GroupBox3", "Options:", Panel1);
     auto *options = new QGridLayout(GroupBox3);
+    options->setContentsMargins(4, 2, 6, 4);
+    options->setSpacing(4);
     Label1 = Named(new QLabel(QStringLiteral("&Mask:  "), GroupBox3), "Label1");
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label1->setContentsMargins(0, 0, 3, 0);
@@ -252,4 +261,9 @@ void TfrmMain::BuildLayout()
     tvFolderTree->setModel(FTreeModel);
 
     DescribeForAssistiveTechnology(*this);
+
+    // The form's own size and place, which the settings replace when they can be read.
+    resize(630, 677);
+    const QSize screen = ScreenSize();
+    move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
 }

@@ -10,6 +10,8 @@
 #include <QSplitter>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -41,11 +43,6 @@ std::vector<TSavedControl> SavedControls(const TfrmMain &w)
     return {{QStringLiteral("grpFolders"), inWindow(w.grpFolders)},
         {QStringLiteral("grpFiles"), inWindow(w.grpFiles)},
         {QStringLiteral("HorzSplitter"), inWindow(w.HorzSplitter->handle(1))}};
-}
-
-bool HasKey(const TIniFile &ini, const QString &section, const QString &key)
-{
-    return !ini.ReadString(section, key, QString()).isEmpty();
 }
 
 } // namespace
@@ -85,16 +82,16 @@ void TfrmMain::ReadSettings()
     setWindowState(windowStateRead);
 
     // "Top" holds the horizontal place and "Left" the vertical one. Docked
-    // controls take their place from the layout; their sizes drive the splitters.
+    // controls take their place from the layout; their sizes drive the
+    // splitters. The window is not laid out yet, so a size that is missing or
+    // does not read as a number leaves the control as the layout makes it.
+    constexpr float kUnread = std::numeric_limits<float>::quiet_NaN();
     for (const TSavedControl &control : SavedControls(*this)) {
-        const QRectF &g = control.Geometry;
-        ini.ReadSingle(control.Name, QStringLiteral("Top"), float(g.x()));
-        ini.ReadSingle(control.Name, QStringLiteral("Left"), float(g.y()));
-        const float w = ini.ReadSingle(control.Name, QStringLiteral("Width"), float(g.width()));
-        const float h = ini.ReadSingle(control.Name, QStringLiteral("Height"), float(g.height()));
-        if (control.Name == QLatin1String("grpFolders") && HasKey(ini, control.Name, QStringLiteral("Width")))
+        const float w = ini.ReadSingle(control.Name, QStringLiteral("Width"), kUnread);
+        const float h = ini.ReadSingle(control.Name, QStringLiteral("Height"), kUnread);
+        if (control.Name == QLatin1String("grpFolders") && !std::isnan(w))
             FSavedFoldersWidth = w;
-        if (control.Name == QLatin1String("grpFiles") && HasKey(ini, control.Name, QStringLiteral("Height")))
+        if (control.Name == QLatin1String("grpFiles") && !std::isnan(h))
             FSavedFilesHeight = h;
     }
     ApplySavedSplitterSizes();

@@ -222,34 +222,11 @@ QByteArray LineText(const QString &text)
     return bytes;
 }
 
-// Every line, including the file's last one, ends in CR LF; a line's own
-// bytes are kept, apart from the CR of a CR LF it already had.
-QByteArray WithCrLf(const QByteArray &text)
+// The break that ends an unterminated last line before we add one after it;
+// a lone CR there becomes CR LF.
+QByteArray BreakAfter(const QByteArray &text)
 {
-    QByteArray out;
-    out.reserve(text.size() + text.size() / 16 + 2);
-    const qsizetype size = text.size();
-    qsizetype copied = 0;
-    qsizetype pos = 0;
-    // Runs of CR LF lines are copied whole; only bare LFs need a CR.
-    for (;;) {
-        const qsizetype nl = text.indexOf('\n', pos);
-        if (nl < 0)
-            break;
-        if (nl == 0 || text[nl - 1] != '\r') {
-            out.append(text.constData() + copied, nl - copied);
-            out.append("\r\n", 2);
-            copied = nl + 1;
-        }
-        pos = nl + 1;
-    }
-    out.append(text.constData() + copied, size - copied);
-    if (copied < size && !text.endsWith('\n')) {
-        if (text.endsWith('\r'))
-            out.chop(1);
-        out.append("\r\n", 2);
-    }
-    return out;
+    return text.endsWith('\r') ? QByteArray("\n") : QByteArray("\r\n");
 }
 
 } // namespace
@@ -321,14 +298,16 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
     const TName keyName(key);
     const TSpot spot = Locate(FText, sectionName, keyName);
     const QByteArray line = LineText(keyName.Text) + '=' + LineText(value);
+    // Our lines end in CR LF; the others keep theirs, whatever they are.
     if (spot.KeyFound) {
-        FText.replace(spot.LineStart, spot.LineEnd - spot.LineStart, line);
+        const qsizetype next = spot.LineEnd < FText.size() ? spot.LineEnd + 1 : spot.LineEnd;
+        FText.replace(spot.LineStart, next - spot.LineStart, line + "\r\n");
     } else if (spot.SectionFound) {
         FText.insert(
-            spot.InsertAt, (spot.InsertNeedsBreak ? QByteArray("\r\n") : QByteArray()) + line + "\r\n");
+            spot.InsertAt, (spot.InsertNeedsBreak ? BreakAfter(FText) : QByteArray()) + line + "\r\n");
     } else {
         if (!FText.isEmpty() && !FText.endsWith('\n'))
-            FText.append("\r\n");
+            FText.append(BreakAfter(FText));
         FText.append('[' + LineText(sectionName.Text) + "]\r\n" + line + "\r\n");
     }
     FModified = true;
@@ -368,7 +347,7 @@ void TIniFile::UpdateFile()
         fail();
     // Written beside the old file, flushed to disk and renamed over it, so
     // that a crash or a full disk leaves the old file whole.
-    if (!ReplaceFileContents(FFileName, WithCrLf(FText)))
+    if (!ReplaceFileContents(FFileName, FText))
         fail();
     FModified = false;
 }

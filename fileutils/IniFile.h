@@ -10,7 +10,8 @@
 // own goes back to disk exactly as it came. Section and key names match
 // without regard to case; the first section of a name and the first key of a
 // name in it win. Writes change only the memory copy; UpdateFile puts the
-// whole file in place at once, lines ending in CR LF.
+// whole file in place at once. The lines we write end in CR LF; every other
+// line keeps its bytes, its line end included.
 class TIniFile
 {
 public:

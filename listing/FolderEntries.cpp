@@ -28,6 +28,8 @@ TFolderEntries::TFolderEntries(DIR *dir)
     }
 
     FStats.resize(FStarts.size());
+    if (OnNamesRead)
+        OnNamesRead();
     StatAll(dirfd(dir));
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <dirent.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ public:
     // At most this many entries are folders, or files.
     int MaxFolders() const { return FFolders + FUnsure; }
     int MaxFiles() const { return Count() - FFolders; }
+
+    // Runs after the names are read and before the first one is looked at:
+    // tests change the folder here, as another program could at that moment.
+    static inline std::function<void()> OnNamesRead;
 
 private:
     void StatAll(int fd);

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <dirent.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -42,6 +43,14 @@ private:
     TGridTable &FFirst;
     TGridTable &FSecond;
 };
+
+// Asked only after an entry vanished: did its folder go with it?
+bool IsFolder(const QString &path)
+{
+    struct stat st
+    { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 void DropEmptyRow(TGridTable &grid)
 {
@@ -180,7 +189,8 @@ void ScanFolder(const QString &folder,
                     sgFileList.SetCells(scLastModified, r, DaySerialText(modified, sep));
                     CheckPathText(full);
                     if (!exists)
-                        throw EError(QStringLiteral("The specified file was not found"));
+                        throw EError(IsFolder(P) ? QStringLiteral("The specified file was not found")
+                                                 : QStringLiteral("The specified path was not found"));
                     sgFileList.SetCells(
                         scLastAccess, r, DaySerialText(UnixMillisecondsToDateTime(st.AccessMs, offset), sep));
                 } else if (isFolder && options.ShowFolders) {

@@ -1,8 +1,12 @@
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QTest>
 #include <QTreeView>
+
+#include <functional>
 
 namespace {
 
@@ -81,6 +85,45 @@ TEST_F(FolderTreeTest, OpeningAFolderGivesItsSubfoldersTheirExpanders)
     }
     EXPECT_EQ(beta->Children.size(), 2u);
     EXPECT_EQ(w.sgFiles.RowCount(), 1); // opening is not selecting: nothing was listed
+}
+
+TEST_F(FolderTreeTest, FocusAloneSelectsAndListsNothingTheUsersSelectionDoes)
+{
+    MakeDir(QStringLiteral("alpha"));
+    MakeFile(QStringLiteral("alpha/a.txt"));
+    MakeDir(QStringLiteral("beta"));
+    const std::pair<const char *, std::function<void(TfrmMain &)>> entries[] = {
+        {"Tab",
+            [](TfrmMain &w) {
+                QTest::keyClick(w.cbSort, Qt::Key_Tab);
+            }},
+        {"Alt+F",
+            [](TfrmMain &w) {
+                QTest::keyClick(w.cbSort, Qt::Key_F, Qt::AltModifier);
+            }},
+    };
+    for (const auto &[how, enter] : entries) {
+        SCOPED_TRACE(how);
+        TfrmMain &w = Window();
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.cbSort->setFocus();
+        enter(w);
+        ASSERT_EQ(QApplication::focusWidget(), w.tvFolderTree);
+        EXPECT_EQ(w.SelectedNode(), nullptr);
+        EXPECT_TRUE(w.tvFolderTree->selectionModel()->selectedIndexes().isEmpty());
+        EXPECT_EQ(w.sgFileList.RowCount(), 0);
+        EXPECT_EQ(w.lblCountDir->text(), QStringLiteral("Folder/File Count:"));
+        // Space selects the folder under the focus mark, and that lists it.
+        QTest::keyClick(w.tvFolderTree, Qt::Key_Space);
+        ASSERT_NE(w.SelectedNode(), nullptr);
+        EXPECT_EQ(w.tvFolderTree->selectionModel()->selectedIndexes().value(0).data().toString(),
+            w.SelectedNode()->Text);
+        EXPECT_EQ(w.sgFileList.RowCount(), w.SelectedNode()->Text == QLatin1String("alpha") ? 1 : 0);
+        EXPECT_NE(w.lblCountDir->text(), QStringLiteral("Folder/File Count:"));
+        DestroyWindow();
+    }
 }
 
 TEST_F(FolderTreeTest, ANonHiddenDotlessNameAndDotFolders)

@@ -22,11 +22,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << s.toStdString();
-}
-
 namespace {
 
 constexpr qint64 kLongestGapMs = 250;

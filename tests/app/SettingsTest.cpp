@@ -1,4 +1,5 @@
 #include "WindowFixture.h"
+#include "fileutils/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -132,6 +133,38 @@ TEST_F(SettingsTest, AHugeStoredSizeIsCutToTheAvailableScreen)
     EXPECT_LE(files.value(0) + files.value(1), 1050);
     DestroyWindow();
     EXPECT_TRUE(ReadIni().contains("Width=1920\r\nHeight=1050\r\n"));
+}
+
+TEST_F(SettingsTest, UnreadableControlValuesLeaveTheDesignSizesAndSaveThem)
+{
+    // The panels' sizes as shown, and the control sections as saved.
+    const auto run = [this] {
+        TfrmMain &w = Window();
+        w.show();
+        QCoreApplication::processEvents();
+        QStringList seen{QString::number(w.grpFolders->width()), QString::number(w.grpFiles->height())};
+        DestroyWindow();
+        const TIniFile ini(IniPath());
+        for (const char *section : {"grpFolders", "grpFiles", "HorzSplitter"})
+            for (const char *key : {"Top", "Left", "Width", "Height"})
+                seen << ini.ReadString(QLatin1String(section), QLatin1String(key), QString());
+        return seen;
+    };
+    const QStringList firstStart = run();
+    QFile::remove(IniPath());
+    WriteIni("[grpFolders]\r\nWidth=272,5\r\n[grpFiles]\r\nHeight=abc\r\n");
+    EXPECT_EQ(run(), firstStart);
+}
+
+TEST_F(SettingsTest, WithoutASettingsFolderTheWindowKeepsItsDesignGeometry)
+{
+    qputenv("XDG_CONFIG_HOME", "/proc/cartola-settings");
+    TfrmMain &w = Window();
+    EXPECT_EQ(w.size(), QSize(630, 677));
+    EXPECT_EQ(w.pos(), QPoint((1920 - 630) / 2, (1080 - 677) / 2));
+    EXPECT_TRUE(w.cbFiles->isChecked());
+    DestroyWindow();
+    EXPECT_TRUE(FErrors.isEmpty());
 }
 
 TEST_F(SettingsTest, HandEditedLinesSurviveASave)

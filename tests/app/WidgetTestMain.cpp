@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
-// Widget tests run offscreen with a fixed locale.
+// Widget tests run offscreen with a fixed locale; tests/support/with-xvfb
+// asks for the xcb platform instead.
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     RegisterStandardCompressionHandlers();
     TApplication app(argc, argv);
     SetUserLocale(QLocale(QLocale::English, QLocale::UnitedStates));

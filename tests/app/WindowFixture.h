@@ -18,6 +18,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+
+// Texts in failure messages read as text.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 // Records what would have been opened; launches nothing.
 class TRecordingOpener : public IShellOpener

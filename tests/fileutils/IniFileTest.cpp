@@ -61,10 +61,23 @@ TEST_F(IniFileTest, WritesReplaceInPlaceAppendToSectionOrAddSection)
     ini.WriteString(Q("C"), Q("v"), Q("t\xc3\xa9xt"));
     ini.UpdateFile();
     EXPECT_EQ(ReadBytes(),
-        QByteArray("; hand-edited\r\njunk line  \r\n[A]\r\nX=5\r\n; note\r\nnew=6\r\n\r\n[B]\r\n"
+        QByteArray("; hand-edited\r\njunk line  \r\n[A]\r\nX=5\r\n; note\r\nnew=6\r\n\r\n[B]\n"
                    "Y=2\r\nz=1\r\n\t\r\n[a]\r\nx=dup\r\nlast=unterminated\r\n"
                    "[C]\r\nw=350\r\nv=t\xc3\xa9xt\r\n"));
     EXPECT_EQ(TIniFile(Path()).ReadString(Q("c"), Q("V"), {}), Q("t\xc3\xa9xt"));
+}
+
+TEST_F(IniFileTest, LinesNotWrittenKeepTheirOwnLineEnds)
+{
+    WriteBytes("[Other]\nunix=1\n\n[Settings]\nShowFiles=0\nColour=blue\r\nold=mac\r");
+    TIniFile ini(Path());
+    ini.WriteBool(S, Q("ShowFiles"), true);
+    ini.WriteInteger(S, Q("ExportType"), 2);
+    ini.WriteInteger(Q("Position"), Q("Left"), 3);
+    ini.UpdateFile();
+    EXPECT_EQ(ReadBytes(),
+        QByteArray("[Other]\nunix=1\n\n[Settings]\nShowFiles=1\r\nColour=blue\r\nold=mac\r\n"
+                   "ExportType=2\r\n[Position]\r\nLeft=3\r\n"));
 }
 
 TEST_F(IniFileTest, FileFromScratchKeepsWritingOrder)
@@ -177,14 +190,12 @@ TEST_F(IniFileTest, ArbitraryBytesReadAndSurviveASave)
     ini.WriteBool(S, Q("ShowFiles"), true);
     ini.UpdateFile();
 
-    QByteArray expected;
-    for (QByteArray line : junk.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        expected += line + "\r\n";
-    }
-    if (junk.endsWith('\n'))
-        expected.chop(2); // split leaves an empty piece after the last break
+    // Every byte stays; the last line gets the break that the new section needs.
+    QByteArray expected = junk;
+    if (junk.endsWith('\r'))
+        expected += '\n';
+    else if (!junk.endsWith('\n'))
+        expected += "\r\n";
     expected += "[Settings]\r\nShowFiles=1\r\n";
     EXPECT_EQ(ReadBytes(), expected);
     EXPECT_TRUE(TIniFile(Path()).ReadBool(S, Q("showfiles"), false));
@@ -197,7 +208,7 @@ TEST_F(IniFileTest, LargeFile)
     EXPECT_FALSE(ini.ReadBool(S, Q("ShowGrid"), true));
     ini.WriteBool(S, Q("ShowGrid"), true);
     ini.UpdateFile();
-    EXPECT_TRUE(ReadBytes().endsWith("xx\r\n[Settings]\r\nShowGrid=1\r\n"));
+    EXPECT_TRUE(ReadBytes().endsWith("xx\n[Settings]\nShowGrid=1\r\n"));
 }
 
 TEST(SettingsPath, FromAppDataFolderAndExecutable)

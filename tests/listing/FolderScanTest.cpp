@@ -1,3 +1,4 @@
+#include "listing/FolderEntries.h"
 #include "listing/FolderScan.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
@@ -240,6 +241,31 @@ TEST_F(FolderScanTest, MissingFolderGivesAnEmptyListing)
     EXPECT_EQ(sgDir.RowCount(), 0);
     EXPECT_EQ(sgFileList.RowCount(), 0);
     EXPECT_EQ(sgFiles.RowCount(), 1);
+}
+
+TEST_F(FolderScanTest, AFileGoneWithItsFolderIsAPathNotFound)
+{
+    // Whatever goes between reading the names and looking at them.
+    const std::pair<bool, const char *> rows[] = {
+        {true, "The specified path was not found"}, {false, "The specified file was not found"}};
+    const QString file = Root() + QStringLiteral("/a.txt");
+    for (const auto &[folderGoes, message] : rows) {
+        SCOPED_TRACE(message);
+        WriteFile(file);
+        TFolderEntries::OnNamesRead = [&, folderGoes = folderGoes] {
+            QFile::remove(file);
+            if (folderGoes)
+                rmdir(QFile::encodeName(Root()).constData());
+        };
+        try {
+            Scan();
+            ADD_FAILURE() << "no error";
+        } catch (const EError &e) {
+            EXPECT_EQ(e.Message().toStdString(), message);
+        }
+        TFolderEntries::OnNamesRead = nullptr;
+        QDir().mkpath(Root());
+    }
 }
 
 TEST_F(FolderScanTest, TooLongPathStopsTheScanAndKeepsThePartialRow)
