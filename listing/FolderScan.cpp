@@ -49,7 +49,7 @@ bool IsFolder(const QString &path)
 {
     struct stat st
     { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void DropEmptyRow(TGridTable &grid)
