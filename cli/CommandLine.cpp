@@ -66,7 +66,8 @@ struct TParser
         QStringLiteral("Instead of a folder, list the entries of the ZIP archive ARCHIVE: "
                        "\"Files: N\" with the archive comment, then a header row and one "
                        "tab-separated row per entry (File path, Compressed size, "
-                       "Uncompressed size, Last modified, Method, File comment)."),
+                       "Uncompressed size, Last modified, Method, File comment). In names and "
+                       "comments a TAB, CR, LF and backslash are written as \\t, \\r, \\n and \\\\."),
         QStringLiteral("ARCHIVE")};
     QCommandLineOption Extract{QStringLiteral("extract"),
         QStringLiteral("With --zip and --to: extract entry INDEX (0 is the first row of "
