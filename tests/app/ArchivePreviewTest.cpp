@@ -131,4 +131,25 @@ TEST_F(ArchivePreviewTest, AnEntryThatCannotBeExtractedWritesNothing)
     EXPECT_TRUE(FOpener.Opened.isEmpty());
 }
 
+// Ciphertext or damaged bytes are never handed to another program.
+TEST_F(ArchivePreviewTest, EncryptedAndDamagedEntriesShowTheErrorAndOpenNothing)
+{
+    TArchive a;
+    a.Add("secret.txt", "ciphertext").Flag = 1;
+    a.Add("damaged.txt", "the stored bytes", 8).Crc = 0x12345678;
+    Put(QStringLiteral("a.zip"), a.Build());
+    Pick(QStringLiteral("a.zip"));
+    TfrmMain &w = Window();
+    for (int row = 0; row < 2; ++row) {
+        w.stgZippedFiles.RequestSelected(row);
+        w.Guarded (&TfrmMain::stgZippedFilesDblClick)();
+    }
+    EXPECT_EQ(FErrors,
+        QStringList(
+            {QStringLiteral("The entry is encrypted."), QStringLiteral("CRC error in damaged.txt.")}));
+    EXPECT_FALSE(QFileInfo::exists(w.FBaseTempDir + QStringLiteral("/a.zip/secret.txt")));
+    EXPECT_FALSE(QFileInfo::exists(w.FBaseTempDir + QStringLiteral("/a.zip/damaged.txt")));
+    EXPECT_TRUE(FOpener.Opened.isEmpty());
+}
+
 } // namespace
