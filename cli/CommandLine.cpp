@@ -33,7 +33,9 @@ struct TParser
     QCommandLineOption Format{QStringLiteral("format"),
         QStringLiteral("Writer of the listing: text, html, csv, tsv, xls or clipboard (default html). "
                        "text and tsv both write tab-separated lines; clipboard puts every column, "
-                       "the full path first, on the desktop's clipboard as tab-separated text."),
+                       "the full path first, on the desktop's clipboard as tab-separated text; a background "
+                       "process keeps it there after the command returns, until another program takes "
+                       "the clipboard."),
         QStringLiteral("FORMAT"),
         QStringLiteral("html")};
     QCommandLineOption Output{{QStringLiteral("o"), QStringLiteral("output")},
