@@ -58,12 +58,15 @@ protected:
         if (qgetenv("QT_QPA_PLATFORM") != "xcb" || qEnvironmentVariableIsEmpty("DISPLAY"))
             GTEST_SKIP() << "needs tests/support/with-xvfb";
         ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        FSubreaper = true;
         ASSERT_TRUE(FRoot.isValid());
     }
 
     // Whatever was left behind ends here, by its own process id.
     void TearDown() override
     {
+        if (!FSubreaper)
+            return;
         for (const pid_t pid : OrphanedChildren()) {
             ::kill(pid, SIGTERM);
             ::waitpid(pid, nullptr, 0);
@@ -84,6 +87,7 @@ protected:
     }
 
     QTemporaryDir FRoot;
+    bool FSubreaper = false;
 };
 
 TEST_F(ClipboardCliTest, TheListingStaysOnTheClipboardUntilAnotherProgramTakesIt)
