@@ -1,5 +1,6 @@
 #include "zip/ExtractTarget.h"
 
+#include "zip/Crc32.h"
 #include "zip/FileStream.h"
 #include "zip/ZipErrors.h"
 
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace {
 
@@ -173,7 +173,7 @@ void TExtractOutput::Write(const void *data, size_t size)
             continue;
         if (done <= 0)
             throw EStreamError(QStringLiteral("Stream write error"));
-        FCrc = uint32_t(crc32_z(FCrc, reinterpret_cast<const unsigned char *>(p), size_t(done)));
+        FCrc = UpdateCrc32(FCrc, p, size_t(done));
         p += done;
         size -= size_t(done);
     }

@@ -1,6 +1,7 @@
 #include "zip/FileStream.h"
 
 #include "platform/Errors.h"
+#include "zip/Crc32.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace {
 
@@ -102,7 +102,7 @@ int64_t TFileStream::CopyToFile(int fd, int64_t count, uint32_t &crc)
                 break;
             written += n;
         }
-        crc = uint32_t(crc32_z(crc, buffer.get(), size_t(written)));
+        crc = UpdateCrc32(crc, buffer.get(), size_t(written));
         done += written;
         // A file that shrank, or an output that refuses: the caller's copy
         // goes on from here and reports it.
