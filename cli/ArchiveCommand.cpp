@@ -31,6 +31,33 @@ void OpenArchive(TZipFile &zipFile, const QString &archive)
     }
 }
 
+// Names and comments are the archive's text: a TAB, CR or LF in one must not
+// split its row, so they are written as \t, \r, \n and a backslash as \\.
+QString Escaped(const QString &cell)
+{
+    QString out;
+    out.reserve(cell.size());
+    for (const QChar c : cell) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 void AppendRow(QString &text, std::initializer_list<const QString *> cells)
 {
     bool first = true;
@@ -50,7 +77,7 @@ void RunZipListing(const TCliOptions &o, QIODevice &out)
     TZipFile zipFile;
     OpenArchive(zipFile, o.Archive);
     // Gathered whole first, so a failure writes nothing.
-    QString text = ZipFileCountText(zipFile) + QLatin1Char('\n');
+    QString text = Escaped(ZipFileCountText(zipFile)) + QLatin1Char('\n');
     if (o.Headers) {
         const std::vector<TGridColumn> columns = ZippedFilesColumns();
         bool first = true;
@@ -64,7 +91,9 @@ void RunZipListing(const TCliOptions &o, QIODevice &out)
     }
     const int count = zipFile.FileCount();
     for (int i = 0; i < count; ++i) {
-        const TZipEntryTexts e = ZipEntryTexts(zipFile, i);
+        TZipEntryTexts e = ZipEntryTexts(zipFile, i);
+        e.FilePath = Escaped(e.FilePath);
+        e.Comment = Escaped(e.Comment);
         AppendRow(text,
             {&e.FilePath, &e.CompressedSize, &e.UncompressedSize, &e.LastModified, &e.Method, &e.Comment});
     }

@@ -33,7 +33,9 @@ struct TParser
     QCommandLineOption Format{QStringLiteral("format"),
         QStringLiteral("Writer of the listing: text, html, csv, tsv, xls or clipboard (default html). "
                        "text and tsv both write tab-separated lines; clipboard puts every column, "
-                       "the full path first, on the desktop's clipboard as tab-separated text."),
+                       "the full path first, on the desktop's clipboard as tab-separated text; a background "
+                       "process keeps it there after the command returns, until another program takes "
+                       "the clipboard."),
         QStringLiteral("FORMAT"),
         QStringLiteral("html")};
     QCommandLineOption Output{{QStringLiteral("o"), QStringLiteral("output")},
@@ -66,7 +68,8 @@ struct TParser
         QStringLiteral("Instead of a folder, list the entries of the ZIP archive ARCHIVE: "
                        "\"Files: N\" with the archive comment, then a header row and one "
                        "tab-separated row per entry (File path, Compressed size, "
-                       "Uncompressed size, Last modified, Method, File comment)."),
+                       "Uncompressed size, Last modified, Method, File comment). In names and "
+                       "comments a TAB, CR, LF and backslash are written as \\t, \\r, \\n and \\\\."),
         QStringLiteral("ARCHIVE")};
     QCommandLineOption Extract{QStringLiteral("extract"),
         QStringLiteral("With --zip and --to: extract entry INDEX (0 is the first row of "

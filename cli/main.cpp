@@ -1,12 +1,13 @@
 #include "cli/ArchiveCommand.h"
+#include "cli/ClipboardServer.h"
 #include "cli/CommandLine.h"
 #include "cli/ListingCommand.h"
 #include "cli/TerminalOutput.h"
+#include "platform/Clipboard.h"
 #include "zip/CompressionHandlers.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -49,12 +50,27 @@ bool HasDisplay()
     return false;
 }
 
+// Keeps what the listing puts on the clipboard, for the server to serve.
+class TClipboardText : public IClipboard
+{
+public:
+    void SetText(const QString &text) override { FText = text; }
+    QString Text() const override { return FText; }
+
+private:
+    QString FText;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     // A write past the file-size limit is reported as the failed write it is.
     std::signal(SIGXFSZ, SIG_IGN);
+
+    if (IsClipboardServer())
+        return RunClipboardServer(argc, argv);
+
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -68,17 +84,13 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    std::unique_ptr<QCoreApplication> app;
     const bool clipboard =
         options.Command == TCliCommand::ccListing && options.Format == TCliFormat::cfClipboard;
     if (clipboard && !HasDisplay()) {
         PrintError(QStringLiteral("There is no display, so there is no clipboard"));
         return 1;
     }
-    if (clipboard)
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    else
-        app = std::make_unique<QCoreApplication>(argc, argv);
+    const auto app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cartola-list"));
 
     switch (options.Command) {
@@ -107,9 +119,16 @@ int main(int argc, char *argv[])
     QIODevice &shown = terminal ? static_cast<QIODevice &>(*terminal) : out;
     try {
         switch (options.Command) {
-        case TCliCommand::ccListing:
+        case TCliCommand::ccListing: {
+            TClipboardText text;
+            if (clipboard)
+                SetClipboard(&text);
             RunListing(options, shown);
+            SetClipboard(nullptr);
+            if (clipboard)
+                HandToClipboardServer(text.Text());
             break;
+        }
         case TCliCommand::ccZipListing:
             RunZipListing(options, shown);
             break;

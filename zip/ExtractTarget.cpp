@@ -1,5 +1,6 @@
 #include "zip/ExtractTarget.h"
 
+#include "zip/Crc32.h"
 #include "zip/FileStream.h"
 #include "zip/ZipErrors.h"
 
@@ -37,6 +38,12 @@ public:
     TFd &operator=(const TFd &) = delete;
 
     int Get() const { return FFd; }
+    int Release()
+    {
+        const int fd = FFd;
+        FFd = -1;
+        return fd;
+    }
     void Reset(int fd = -1)
     {
         if (FFd >= 0)
@@ -131,12 +138,25 @@ TExtractOutput::TExtractOutput(const TExtractTarget &target)
         0666);
     if (FFd < 0)
         RaiseCreateError(errno);
+    FFolderFd = folder.Release();
+    FFileName = encoded;
 }
 
 TExtractOutput::~TExtractOutput()
 {
     if (FFd >= 0)
         ::close(FFd);
+    if (FFolderFd >= 0)
+        ::close(FFolderFd);
+}
+
+void TExtractOutput::Discard()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+    if (FFolderFd >= 0)
+        ::unlinkat(FFolderFd, FFileName.constData(), 0);
 }
 
 void TExtractOutput::RaiseCreateError(int err) const
@@ -153,6 +173,7 @@ void TExtractOutput::Write(const void *data, size_t size)
             continue;
         if (done <= 0)
             throw EStreamError(QStringLiteral("Stream write error"));
+        FCrc = UpdateCrc32(FCrc, p, size_t(done));
         p += done;
         size -= size_t(done);
     }

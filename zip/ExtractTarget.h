@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 
 // Joins two path parts: an empty part gives the other, a first part ending
 // in "/" is followed directly, else "/" goes between. A NUL in either part
@@ -42,13 +43,20 @@ public:
     // Raises "Stream write error" when not all bytes are taken.
     void Write(const void *data, size_t size);
     // Lets the data write up to count bytes into the file itself; returns how many it did.
-    int64_t CopyFrom(TStream &data, int64_t count) { return data.CopyToFile(FFd, count); }
+    int64_t CopyFrom(TStream &data, int64_t count) { return data.CopyToFile(FFd, count, FCrc); }
+    // The CRC-32 of every byte written so far.
+    uint32_t Crc() const { return FCrc; }
     // Also a failed close is a failed write.
     void Close();
+    // Closes and removes the file, so nothing damaged is left to be opened.
+    void Discard();
 
 private:
     [[noreturn]] void RaiseCreateError(int err) const;
 
     QString FOutputPath;
     int FFd = -1;
+    int FFolderFd = -1; // the file's folder, while there is a file
+    QByteArray FFileName;
+    uint32_t FCrc = 0;
 };

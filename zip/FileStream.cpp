@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FileNames.h"
+#include "zip/Crc32.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,11 +11,12 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr int64_t kCopyPiece = 256 * 1024;
 
 // The reason shown for a path that exists but is no file to read.
 int NotAFileError(mode_t mode)
@@ -78,24 +80,36 @@ TFileStream::~TFileStream()
     ::close(FFd);
 }
 
-int64_t TFileStream::CopyToFile(int fd, int64_t count)
+int64_t TFileStream::CopyToFile(int fd, int64_t count, uint32_t &crc)
 {
     // Only a whole piece: a short archive must fail in the caller's copy,
     // before its last bytes are written.
     if (count <= 0 || FPosition > FSize - count)
         return 0;
+    // Each piece is summed while it is still in the cache from its read, and
+    // written from there; pieces this size keep the system calls few.
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyPiece]);
     int64_t done = 0;
     while (done < count) {
-        off_t offset = off_t(FPosition);
-        const ssize_t sent = ::sendfile(fd, FFd, &offset, size_t(std::min<int64_t>(count - done, INT_MAX)));
-        if (sent < 0 && errno == EINTR)
-            continue;
+        const int64_t want = std::min<int64_t>(count - done, kCopyPiece);
+        const int64_t got = ReadFully(buffer.get(), want);
+        int64_t written = 0;
+        while (written < got) {
+            const ssize_t n = ::write(fd, buffer.get() + written, size_t(got - written));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            written += n;
+        }
+        crc = UpdateCrc32(crc, buffer.get(), size_t(written));
+        done += written;
         // A file that shrank, or an output that refuses: the caller's copy
         // goes on from here and reports it.
-        if (sent <= 0)
+        if (written < want) {
+            FPosition -= got - written;
             break;
-        done += sent;
-        FPosition += sent;
+        }
     }
     return done;
 }

@@ -20,7 +20,7 @@ public:
     TFileStream &operator=(const TFileStream &) = delete;
 
     int64_t Read(void *buffer, int64_t count) override;
-    int64_t CopyToFile(int fd, int64_t count) override;
+    int64_t CopyToFile(int fd, int64_t count, uint32_t &crc) override;
     int64_t Position() const override { return FPosition; }
     void Seek(int64_t position) override { FPosition = position < 0 ? 0 : position; }
     int64_t Size() const override { return FSize; }

@@ -12,7 +12,10 @@ public:
     { }
 
     int64_t Read(void *buffer, int64_t count) override { return FSource.Read(buffer, count); }
-    int64_t CopyToFile(int fd, int64_t count) override { return FSource.CopyToFile(fd, count); }
+    int64_t CopyToFile(int fd, int64_t count, uint32_t &crc) override
+    {
+        return FSource.CopyToFile(fd, count, crc);
+    }
 
 private:
     TSeekableStream &FSource;

@@ -15,13 +15,15 @@ public:
     // Reads until count bytes are in or the data ends; returns how many.
     int64_t ReadFully(void *buffer, int64_t count);
 
-    // Writes up to count bytes of the data straight into the open file fd, in
-    // the kernel, and returns how many; 0 when this stream cannot or when it
-    // holds fewer than count bytes. The caller copies the rest itself.
-    virtual int64_t CopyToFile(int fd, int64_t count)
+    // Writes up to count bytes of the data straight into the open file fd,
+    // with as few copies as the stream can, folds them into the CRC-32 crc,
+    // and returns how many; 0 when this stream cannot or when it holds fewer
+    // than count bytes. The caller copies the rest itself.
+    virtual int64_t CopyToFile(int fd, int64_t count, uint32_t &crc)
     {
         (void)fd;
         (void)count;
+        (void)crc;
         return 0;
     }
 };

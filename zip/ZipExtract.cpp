@@ -10,6 +10,7 @@
 namespace {
 
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr uint32_t kDescriptorSignature = 0x08074b50;
 constexpr size_t kLocalFixedSize = 26;
 constexpr int64_t kExactCopyBuffer = 61440;
 constexpr int64_t kBlockSize = 4096;
@@ -51,14 +52,27 @@ void CopyBlocks(TStream &data, TExtractOutput &output, int64_t limit)
     }
 }
 
+bool IsEncrypted(const TZipHeader &h)
+{
+    return (h.Flag & kZipFlagEncrypted) || h.CompressionMethod == kZipMethodAes;
+}
+
+[[noreturn]] void RaiseEncrypted()
+{
+    throw EZipException(QStringLiteral("The entry is encrypted"));
+}
+
 } // namespace
 
 TZipHeader TZipFile::ReadLocalHeader(const TZipHeader &central)
 {
+    const QString badSignature = QStringLiteral("Invalid Zip Local Header signature");
+    if (central.LocalHeaderOffset > uint64_t(FStream->Size()))
+        throw EZipException(badSignature);
     FStream->Seek(int64_t(central.LocalHeaderOffset) + FStartFileData);
     unsigned char fixed[4 + kLocalFixedSize];
     if (FStream->ReadFully(fixed, 4) != 4 || LoadU32(fixed) != kLocalHeaderSignature)
-        throw EZipException(QStringLiteral("Invalid Zip Local Header signature"));
+        throw EZipException(badSignature);
     if (FStream->ReadFully(fixed + 4, kLocalFixedSize) != int64_t(kLocalFixedSize))
         RaiseReadError();
     TByteCursor cursor(fixed + 4, kLocalFixedSize, QStringLiteral("Stream read error"));
@@ -80,7 +94,24 @@ TZipHeader TZipFile::ReadLocalHeader(const TZipHeader &central)
     };
     local.FileName = {variable(local.FileNameLength), ZipCodePageOf(local.Flag)};
     local.ExtraField = variable(local.ExtraFieldLength);
+    ApplyZip64ExtraField(local, false);
     return local;
+}
+
+// The CRC-32 the entry's bytes must have: the directory's, or, when that is 0
+// and the sizes follow the data, the one of the data descriptor.
+uint32_t TZipFile::ExpectedCrc(const TZipHeader &central, const TZipHeader &local, int64_t dataStart)
+{
+    if (!(local.Flag & kZipFlagDataDescriptor) || central.CRC32 != 0)
+        return central.CRC32;
+    if (central.CompressedSize > uint64_t(FStream->Size() - dataStart))
+        return central.CRC32;
+    unsigned char descriptor[8];
+    FStream->Seek(dataStart + int64_t(central.CompressedSize));
+    if (FStream->ReadFully(descriptor, 8) != 8)
+        return central.CRC32;
+    // The descriptor's signature is optional.
+    return LoadU32(descriptor) == kDescriptorSignature ? LoadU32(descriptor + 4) : LoadU32(descriptor);
 }
 
 void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
@@ -91,7 +122,13 @@ void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
         throw EZipException(QStringLiteral("The specified file was not found"));
     // A copy: a handler gets the reader and could change its entries.
     const TZipHeader central = FFiles[size_t(Index)];
+    // Its bytes would be ciphertext: refused before anything is created.
+    if (IsEncrypted(central))
+        RaiseEncrypted();
     const TZipHeader local = ReadLocalHeader(central);
+    if (IsEncrypted(local))
+        RaiseEncrypted();
+    const int64_t dataStart = FStream->Position();
 
     const TStreamConstructor makeStream = FindDecompressor(central.CompressionMethod);
     std::unique_ptr<TStream> data = makeStream ? makeStream(*FStream, *this, local) : nullptr;
@@ -102,11 +139,15 @@ void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
     if (!output.HasFile())
         return;
     if (!(local.Flag & kZipFlagDataDescriptor))
-        CopyExactly(*data, output, central.UncompressedSize);
+        CopyExactly(*data, output, int64_t(central.UncompressedSize));
     else if (central.CompressionMethod == 0)
         // Stored data has no end marker; the directory's size is all there is.
-        CopyExactly(*data, output, central.CompressedSize);
+        CopyExactly(*data, output, int64_t(central.CompressedSize));
     else
-        CopyBlocks(*data, output, central.UncompressedSize);
+        CopyBlocks(*data, output, int64_t(central.UncompressedSize));
     output.Close();
+    if (output.Crc() != ExpectedCrc(central, local, dataStart)) {
+        output.Discard();
+        throw EZipException(QStringLiteral("CRC error in ") + central.FileName.Text());
+    }
 }

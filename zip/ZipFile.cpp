@@ -23,6 +23,13 @@ QString ReadErrorText()
     return QStringLiteral("Error reading zip file");
 }
 
+bool HasCentralSignature(TSeekableStream &stream, int64_t position)
+{
+    unsigned char signature[4];
+    stream.Seek(position);
+    return stream.ReadFully(signature, 4) == 4 && LoadU32(signature) == kCentralHeaderSignature;
+}
+
 // Sequential reads of the central directory through one large buffer, so a
 // directory of many records costs a few reads rather than several per record.
 class TDirectoryReader
@@ -69,6 +76,21 @@ private:
     size_t FOffset = 0;
 };
 
+// Where the central directory starts: at its recorded offset, or that far
+// behind the bytes that stand in front of the archive (a self-extracting
+// stub), which show as the gap between the directory's end and the end record.
+int64_t DirectoryStart(TSeekableStream &stream, const TDirectoryLocation &record)
+{
+    const int64_t recorded = int64_t(record.Offset);
+    if (record.EntryCount == 0 || record.Size > uint64_t(record.EndPosition))
+        return recorded;
+    const int64_t prefix = record.EndPosition - int64_t(record.Size) - recorded;
+    if (prefix <= 0 || HasCentralSignature(stream, recorded)
+        || !HasCentralSignature(stream, recorded + prefix))
+        return recorded;
+    return recorded + prefix;
+}
+
 } // namespace
 
 TZipFile::TZipFile() = default;
@@ -86,14 +108,14 @@ bool TZipFile::IsValid(const QString &ZipFileName)
     try {
         const std::unique_ptr<TFileStream> stream = TFileStream::OpenRead(ZipFileName);
         TZipFile probe;
-        TEndRecord record;
+        TDirectoryLocation record;
         return probe.FindEndRecord(*stream, record);
     } catch (const std::exception &) {
         return false;
     }
 }
 
-bool TZipFile::FindEndRecord(TSeekableStream &stream, TEndRecord &record)
+bool TZipFile::FindEndRecord(TSeekableStream &stream, TDirectoryLocation &record)
 {
     const int64_t size = stream.Size();
     const int64_t limit = std::min(size, kSearchLimit);
@@ -122,8 +144,9 @@ bool TZipFile::FindEndRecord(TSeekableStream &stream, TEndRecord &record)
             cursor.U16(); // disk of the directory
             cursor.U16(); // records on this disk
             record.EntryCount = cursor.U16();
-            cursor.U32(); // directory size
-            record.CentralDirectoryOffset = cursor.U32();
+            record.Size = cursor.U32();
+            record.Offset = cursor.U32();
+            record.EndPosition = p;
             const uint16_t commentLength = cursor.U16();
             FComment.clear();
             if (commentLength != 0) {
@@ -165,16 +188,20 @@ void TZipFile::Open(const QString &ZipFileName, TZipMode OpenMode)
 void TZipFile::ReadCentralDirectory()
 {
     FFiles.clear();
-    TEndRecord record;
+    TDirectoryLocation record;
     if (!FindEndRecord(*FStream, record))
         throw EZipException(ReadErrorText());
+    ReadZip64EndRecord(*FStream, record.EndPosition, record);
+    const int64_t start = DirectoryStart(*FStream, record);
+    // Bytes in front of the archive move every local header as far as the directory.
+    FStartFileData += start - int64_t(record.Offset);
 
     const QString badSignature = QStringLiteral("Invalid Zip Central Header signature");
-    TDirectoryReader reader(*FStream, int64_t(record.CentralDirectoryOffset));
+    TDirectoryReader reader(*FStream, start);
     // A lying count must not reserve more than the file could hold.
-    const int64_t room = std::max<int64_t>(0, FStream->Size() - int64_t(record.CentralDirectoryOffset));
-    FFiles.reserve(size_t(std::min<int64_t>(record.EntryCount, room / 46)));
-    for (int i = 0; i < record.EntryCount; ++i) {
+    const int64_t room = std::max<int64_t>(0, FStream->Size() - start);
+    FFiles.reserve(size_t(std::min<int64_t>(int64_t(record.EntryCount), room / 46)));
+    for (uint64_t i = 0; i < record.EntryCount; ++i) {
         if (!reader.Ensure(4) || reader.Take(4, badSignature).U32() != kCentralHeaderSignature)
             throw EZipException(badSignature);
         if (!reader.Ensure(kCentralFixedSize))
@@ -207,6 +234,7 @@ void TZipFile::ReadCentralDirectory()
         h.FileName = {variable(h.FileNameLength), codePage};
         h.ExtraField = variable(h.ExtraFieldLength);
         h.FileComment = {variable(h.FileCommentLength), codePage};
+        ApplyZip64ExtraField(h, true);
         FFiles.push_back(std::move(h));
     }
 }

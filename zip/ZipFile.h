@@ -1,5 +1,6 @@
 #pragma once
 
+#include "zip/Zip64Records.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipHeader.h"
 
@@ -44,16 +45,11 @@ public:
     void Extract(int Index, const QString &Path, bool CreateSubdirs = true);
 
 private:
-    struct TEndRecord
-    {
-        uint16_t EntryCount = 0;
-        uint32_t CentralDirectoryOffset = 0;
-    };
-
-    bool FindEndRecord(TSeekableStream &stream, TEndRecord &record);
+    bool FindEndRecord(TSeekableStream &stream, TDirectoryLocation &record);
     void ReadCentralDirectory();
     const TZipHeader &Entry(int Index) const;
     TZipHeader ReadLocalHeader(const TZipHeader &central);
+    uint32_t ExpectedCrc(const TZipHeader &central, const TZipHeader &local, int64_t dataStart);
 
     TZipMode FMode = zmClosed;
     TSeekableStream *FStream = nullptr;

@@ -27,21 +27,24 @@ struct TZipHeader
     uint16_t CompressionMethod = 0;
     uint32_t ModifiedDateTime = 0;
     uint32_t CRC32 = 0;
-    uint32_t CompressedSize = 0;
-    uint32_t UncompressedSize = 0;
+    // Sizes and the offset are the true values: from the ZIP64 extra field
+    // when the 32-bit field holds 0xFFFFFFFF.
+    uint64_t CompressedSize = 0;
+    uint64_t UncompressedSize = 0;
     uint16_t FileNameLength = 0;
     uint16_t ExtraFieldLength = 0;
     uint16_t FileCommentLength = 0;
     uint16_t DiskNumberStart = 0;
     uint16_t InternalAttributes = 0;
     uint32_t ExternalAttributes = 0;
-    uint32_t LocalHeaderOffset = 0;
+    uint64_t LocalHeaderOffset = 0;
     TZipString FileName;
     QByteArray ExtraField;
     TZipString FileComment;
 };
 
 // General purpose flag bits the reader looks at.
+constexpr uint16_t kZipFlagEncrypted = 1u << 0;
 constexpr uint16_t kZipFlagDataDescriptor = 1u << 3;
 constexpr uint16_t kZipFlagUtf8 = 1u << 11;
 
@@ -50,6 +53,9 @@ inline TZipCodePage ZipCodePageOf(uint16_t flag)
 {
     return (flag & kZipFlagUtf8) ? zcpUtf8 : zcpCp437;
 }
+
+// Method code of AES-encrypted data.
+constexpr uint16_t kZipMethodAes = 99;
 
 // Display text of a compression method code ("Stored", "Deflated", ...).
 QString CompressionMethodName(uint16_t method);

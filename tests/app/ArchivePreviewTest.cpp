@@ -76,7 +76,7 @@ TEST_F(ArchivePreviewTest, ADamagedDirectoryIsReportedWithThePanelShown)
 {
     TArchive a;
     a.Add("a.txt", "x");
-    a.DirectoryOffset = 3;
+    a.DirectoryOffset = 0x7FFFFFFF; // past the end: no bytes in front could explain it
     Put(QStringLiteral("bad.zip"), a.Build());
     Pick(QStringLiteral("bad.zip"));
     ASSERT_FALSE(FErrors.isEmpty());
@@ -128,6 +128,27 @@ TEST_F(ArchivePreviewTest, AnEntryThatCannotBeExtractedWritesNothing)
     w.Guarded (&TfrmMain::stgZippedFilesDblClick)();
     EXPECT_EQ(FErrors, QStringList{QStringLiteral("Item not found.")});
     EXPECT_FALSE(QFileInfo::exists(w.FBaseTempDir + QStringLiteral("/photos.zip/packed.bz2")));
+    EXPECT_TRUE(FOpener.Opened.isEmpty());
+}
+
+// Ciphertext or damaged bytes are never handed to another program.
+TEST_F(ArchivePreviewTest, EncryptedAndDamagedEntriesShowTheErrorAndOpenNothing)
+{
+    TArchive a;
+    a.Add("secret.txt", "ciphertext").Flag = 1;
+    a.Add("damaged.txt", "the stored bytes", 8).Crc = 0x12345678;
+    Put(QStringLiteral("a.zip"), a.Build());
+    Pick(QStringLiteral("a.zip"));
+    TfrmMain &w = Window();
+    for (int row = 0; row < 2; ++row) {
+        w.stgZippedFiles.RequestSelected(row);
+        w.Guarded (&TfrmMain::stgZippedFilesDblClick)();
+    }
+    EXPECT_EQ(FErrors,
+        QStringList(
+            {QStringLiteral("The entry is encrypted."), QStringLiteral("CRC error in damaged.txt.")}));
+    EXPECT_FALSE(QFileInfo::exists(w.FBaseTempDir + QStringLiteral("/a.zip/secret.txt")));
+    EXPECT_FALSE(QFileInfo::exists(w.FBaseTempDir + QStringLiteral("/a.zip/damaged.txt")));
     EXPECT_TRUE(FOpener.Opened.isEmpty());
 }
 

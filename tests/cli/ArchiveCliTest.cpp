@@ -61,6 +61,23 @@ TEST_F(ArchiveCliTest, ListsTheEntryTableOfThePreview)
     EXPECT_EQ(bare.Out, "Files: 3 - archived\n" + rows);
 }
 
+TEST_F(ArchiveCliTest, EachEntryStaysOneRowWhateverItsNameHolds)
+{
+    TArchive a;
+    a.Add("tab\there\\back", "x").Comment = "two\nlines\r";
+    a.Add("plain", "y");
+    a.Comment = "\tsaid:\nhello";
+    const TCliRun run =
+        RunCli({QStringLiteral("--no-headers"), QStringLiteral("--zip"), Write("a.zip", a.Build())});
+    ASSERT_EQ(run.Status, 0) << run.Err.constData();
+    const QList<QByteArray> lines = run.Out.split('\n');
+    ASSERT_EQ(lines.size(), 4); // three rows and the empty piece after the last line end
+    EXPECT_EQ(lines[0], "Files: 2\\tsaid:\\nhello");
+    EXPECT_TRUE(lines[1].startsWith("tab\\there\\\\back\t")) << lines[1].constData();
+    EXPECT_TRUE(lines[1].endsWith("\tStored\ttwo\\nlines\\r")) << lines[1].constData();
+    EXPECT_TRUE(lines[2].startsWith("plain\t"));
+}
+
 TEST_F(ArchiveCliTest, ArchiveFailuresGiveTheReadersMessageAndStatus1)
 {
     TArchive lying;

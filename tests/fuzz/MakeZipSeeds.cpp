@@ -89,6 +89,43 @@ int main(int argc, char **argv)
                 a.Add("after-prefix.txt", "data", 8);
                 return a;
             }},
+        {"zip64",
+            [] {
+                TArchive a;
+                a.Add("stored64.txt", "stored behind ZIP64 fields").Zip64 = true;
+                a.Add("deflated64.txt", QByteArray(4000, 'q'), 8).Zip64 = true;
+                a.Add("plain.txt", "plain");
+                a.Zip64End = true;
+                return a;
+            }},
+        {"zip64-count-only",
+            [] {
+                TArchive a;
+                a.Add("a.txt", "a");
+                a.Add("b.txt", "b", 8);
+                a.Zip64End = true;
+                a.Zip64EndSentinels = false;
+                return a;
+            }},
+        {"zip64-lying",
+            [] {
+                TArchive a;
+                ZipBuilder::TEntry &e = a.Add("lies.txt", "lies");
+                e.CompressedSize = e.UncompressedSize = 0xFFFFFFFF;
+                e.Extra = ZipBuilder::Zip64Extra({1ull << 40, 4});
+                a.Zip64End = true;
+                a.Zip64EntryCount = 1000;
+                return a;
+            }},
+        {"encrypted-and-crc",
+            [] {
+                TArchive a;
+                a.Add("secret.txt", "ciphertext").Flag = 1;
+                a.Add("aes.txt", "ciphertext", 99);
+                a.Add("damaged.txt", "damaged", 8).Crc = 1;
+                a.Add("descriptor-crc.txt", QByteArray(500, 'c'), 8).Flag = 1u << 3;
+                return a;
+            }},
     };
     for (const auto &[name, make] : seeds)
         if (!ZipBuilder::WriteBytes(

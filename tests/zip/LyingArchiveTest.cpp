@@ -156,11 +156,16 @@ TEST_F(LyingArchiveTest, QuotedOverlapBombGivesEachEntryItsDeclaredBytesAndNoMor
 TEST_F(LyingArchiveTest, QuotedOverlapBombWithSmallDeclaredSizesStaysSmall)
 {
     constexpr int kEntries = 10;
-    QByteArray bytes = QuotedOverlapBomb(kEntries, 1 << 20).Bytes;
-    // Each central record's uncompressed size becomes 100 bytes.
-    for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0; at = bytes.indexOf("PK\x01\x02", at + 4)) {
-        QByteArray size;
+    const TBomb bomb = QuotedOverlapBomb(kEntries, 1 << 20);
+    QByteArray bytes = bomb.Bytes;
+    // Each central record's uncompressed size becomes 100 bytes, with a CRC to match.
+    int entry = 0;
+    for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0;
+         at = bytes.indexOf("PK\x01\x02", at + 4), ++entry) {
+        QByteArray crc, size;
+        PutU32(crc, ZipBuilder::Crc32(bomb.Outputs[size_t(entry)].left(100)));
         PutU32(size, 100);
+        bytes.replace(at + 16, 4, crc);
         bytes.replace(at + 24, 4, size);
     }
     FZip.Open(WriteArchive(bytes), zmRead);
@@ -211,11 +216,11 @@ std::vector<TLieCase> LieCases()
                 a.Entries[0].UncompressedSize = 300;
             },
             none,
-            {},
-            300},
+            QStringLiteral("CRC error in ok.txt"),
+            -1},
         {"uncompressed size beyond the data",
             [](TArchive &a) {
-                a.Entries[0].UncompressedSize = 0xFFFFFFFFu;
+                a.Entries[0].UncompressedSize = 0xFFFFFFF0u;
             },
             none,
             QStringLiteral("Stream read error"),
@@ -223,7 +228,7 @@ std::vector<TLieCase> LieCases()
         {"stored size beyond the file",
             [](TArchive &a) {
                 a.Entries[0].Method = 0;
-                a.Entries[0].UncompressedSize = 0xFFFFFFFFu;
+                a.Entries[0].UncompressedSize = 0xFFFFFFF0u;
             },
             none,
             QStringLiteral("Stream read error"),

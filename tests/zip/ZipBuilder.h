@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 #include <zlib.h>
@@ -42,6 +43,23 @@ inline QByteArray RawDeflate(const QByteArray &data, int level = Z_DEFAULT_COMPR
     return out;
 }
 
+inline void PutU64(QByteArray &out, uint64_t v)
+{
+    PutU32(out, uint32_t(v));
+    PutU32(out, uint32_t(v >> 32));
+}
+
+// A ZIP64 extended information extra field holding the given values in order.
+inline QByteArray Zip64Extra(std::initializer_list<uint64_t> values)
+{
+    QByteArray out;
+    PutU16(out, 0x0001);
+    PutU16(out, uint32_t(values.size() * 8));
+    for (const uint64_t v : values)
+        PutU64(out, v);
+    return out;
+}
+
 inline uint32_t Crc32(const QByteArray &data)
 {
     return uint32_t(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
@@ -65,6 +83,10 @@ struct TEntry
     std::optional<uint16_t> LocalFlag;
     std::optional<QByteArray> LocalName;
     std::optional<uint32_t> LocalSignature;
+    std::optional<uint32_t> Crc; // in the local header, the descriptor and the directory
+    // Sizes (and the directory's offset) as 0xFFFFFFFF, the true values in a
+    // ZIP64 extra field in front of Extra.
+    bool Zip64 = false;
 };
 
 class TArchive
@@ -96,18 +118,28 @@ public:
             PutU16(out, flag);
             PutU16(out, e.LocalMethod.value_or(e.Method));
             PutU32(out, e.DosDateTime);
-            PutU32(out, descriptor ? 0 : Crc32(e.Data));
-            PutU32(out, descriptor ? 0 : e.CompressedSize.value_or(uint32_t(payload.size())));
-            PutU32(out, descriptor ? 0 : e.UncompressedSize.value_or(uint32_t(e.Data.size())));
+            const bool zip64 = e.Zip64 && !descriptor;
+            const QByteArray extra =
+                (zip64 ? Zip64Extra({uint64_t(e.Data.size()), uint64_t(payload.size())}) : QByteArray())
+                + e.Extra;
+            PutU32(out, descriptor ? 0 : CrcOf(e));
+            PutU32(out,
+                descriptor  ? 0
+                    : zip64 ? 0xFFFFFFFF
+                            : e.CompressedSize.value_or(uint32_t(payload.size())));
+            PutU32(out,
+                descriptor  ? 0
+                    : zip64 ? 0xFFFFFFFF
+                            : e.UncompressedSize.value_or(uint32_t(e.Data.size())));
             const QByteArray localName = e.LocalName.value_or(e.Name);
             PutU16(out, uint32_t(localName.size()));
-            PutU16(out, uint32_t(e.Extra.size()));
+            PutU16(out, uint32_t(extra.size()));
             out += localName;
-            out += e.Extra;
+            out += extra;
             out += payload;
             if (descriptor) {
                 PutU32(out, 0x08074b50);
-                PutU32(out, Crc32(e.Data));
+                PutU32(out, CrcOf(e));
                 PutU32(out, uint32_t(payload.size()));
                 PutU32(out, uint32_t(e.Data.size()));
             }
@@ -121,30 +153,57 @@ public:
             PutU16(out, e.Flag);
             PutU16(out, e.Method);
             PutU32(out, e.DosDateTime);
-            PutU32(out, Crc32(e.Data));
-            PutU32(out, e.CompressedSize.value_or(compressedSizes[i]));
-            PutU32(out, e.UncompressedSize.value_or(uint32_t(e.Data.size())));
+            const QByteArray extra =
+                (e.Zip64 ? Zip64Extra(
+                     {uint64_t(e.Data.size()), uint64_t(compressedSizes[i]), uint64_t(offsets[i])})
+                         : QByteArray())
+                + e.Extra;
+            PutU32(out, CrcOf(e));
+            PutU32(out, e.Zip64 ? 0xFFFFFFFF : e.CompressedSize.value_or(compressedSizes[i]));
+            PutU32(out, e.Zip64 ? 0xFFFFFFFF : e.UncompressedSize.value_or(uint32_t(e.Data.size())));
             PutU16(out, uint32_t(e.Name.size()));
-            PutU16(out, uint32_t(e.Extra.size()));
+            PutU16(out, uint32_t(extra.size()));
             PutU16(out, uint32_t(e.Comment.size()));
             PutU16(out, 0);
             PutU16(out, 0);
             PutU32(out, 0);
-            PutU32(out, e.LocalHeaderOffset.value_or(offsets[i]));
+            PutU32(out, e.Zip64 ? 0xFFFFFFFF : e.LocalHeaderOffset.value_or(offsets[i]));
             out += e.Name;
-            out += e.Extra;
+            out += extra;
             out += e.Comment;
         }
         const uint32_t directorySize = uint32_t(out.size()) - directoryStart;
         out += BeforeEndRecord;
-        const uint16_t count = EntryCount.value_or(uint16_t(Entries.size()));
+        uint16_t count = EntryCount.value_or(uint16_t(Entries.size()));
+        uint32_t size32 = directorySize;
+        uint32_t offset32 = DirectoryOffset.value_or(directoryStart);
+        if (Zip64End) {
+            const uint64_t zip64EndAt = uint64_t(out.size());
+            PutU32(out, 0x06064b50);
+            PutU64(out, 44);
+            PutU16(out, 45);
+            PutU16(out, 45);
+            PutU32(out, 0);
+            PutU32(out, 0);
+            PutU64(out, Zip64EntryCount.value_or(Entries.size()));
+            PutU64(out, Zip64EntryCount.value_or(Entries.size()));
+            PutU64(out, directorySize);
+            PutU64(out, Zip64DirectoryOffset.value_or(directoryStart));
+            PutU32(out, 0x07064b50);
+            PutU32(out, 0);
+            PutU64(out, Zip64EndOffset.value_or(zip64EndAt));
+            PutU32(out, 1);
+            count = 0xFFFF;
+            if (Zip64EndSentinels)
+                size32 = offset32 = 0xFFFFFFFF;
+        }
         PutU32(out, 0x06054b50);
         PutU16(out, 0);
         PutU16(out, 0);
         PutU16(out, count);
         PutU16(out, count);
-        PutU32(out, directorySize);
-        PutU32(out, DirectoryOffset.value_or(directoryStart));
+        PutU32(out, size32);
+        PutU32(out, offset32);
         PutU16(out, CommentLength.value_or(uint16_t(Comment.size())));
         out += Comment;
         return out;
@@ -157,8 +216,17 @@ public:
     std::optional<uint16_t> EntryCount;
     std::optional<uint32_t> DirectoryOffset;
     std::optional<uint16_t> CommentLength;
+    // A ZIP64 end record and its locator before the end record, whose count
+    // then holds 0xFFFF (and size and offset 0xFFFFFFFF with the sentinels).
+    bool Zip64End = false;
+    bool Zip64EndSentinels = true;
+    std::optional<uint64_t> Zip64EntryCount;
+    std::optional<uint64_t> Zip64DirectoryOffset;
+    std::optional<uint64_t> Zip64EndOffset; // where the locator says the ZIP64 end record is
 
 private:
+    static uint32_t CrcOf(const TEntry &e) { return e.Crc.value_or(Crc32(e.Data)); }
+
     static QByteArray Payload(const TEntry &e)
     {
         if (e.Payload)

@@ -113,7 +113,7 @@ TEST_F(ZipExtractTest, FailuresGiveTheirMessageAndUnknownMethodsCreateNothing)
         {[](auto &e) {
              e.Method = 99;
          },
-            "Item not found"},
+            "The entry is encrypted"},
         {[](auto &e) {
              e.Payload = QByteArray("\xff\xff\xff\xff garbage", 13);
          },
@@ -231,17 +231,20 @@ TEST_F(ZipExtractTest, OutputIsBoundedByTheDeclaredSize)
 {
     const QByteArray big = Pattern(200000);
     TArchive a;
-    a.Add("longer-than-declared", big, 8).UncompressedSize = 1000;
+    // Each liar's CRC fits its declared bytes, so only the bound can stop it.
+    auto &longer = a.Add("longer-than-declared", big, 8);
+    longer.UncompressedSize = 1000, longer.Crc = ZipBuilder::Crc32(big.left(1000));
     auto &lies = a.Add("descriptor-lies", big, 8);
-    lies.Flag = kDescriptor, lies.UncompressedSize = 5000;
+    lies.Flag = kDescriptor, lies.UncompressedSize = 5000, lies.Crc = ZipBuilder::Crc32(big.left(5000));
     auto &zero = a.Add("descriptor-zero", big, 8);
-    zero.Flag = kDescriptor, zero.UncompressedSize = 0;
+    zero.Flag = kDescriptor, zero.UncompressedSize = 0, zero.Crc = 0;
     a.Add("stored-descriptor", "exactly this").Flag = kDescriptor;
     a.Add("next", "the next entry's bytes");
     // The overlap trick: more records sharing the first entry's data.
     for (int i = 1; i < 20; ++i) {
         auto &e = a.Add("shared" + QByteArray::number(i), big, 8);
         e.LocalHeaderOffset = 0, e.UncompressedSize = uint32_t(100 * i);
+        e.Crc = ZipBuilder::Crc32(big.left(100 * i));
     }
     Open(a);
     for (int i = 0; i < FZip.FileCount(); ++i)

@@ -1,0 +1,160 @@
+#include "cli/ClipboardServer.h"
+
+#include "platform/Errors.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr const char *kServerVariable = "CARTOLA_LIST_CLIPBOARD_SERVER";
+constexpr int kReadyFd = 3;
+constexpr int kReadyTimeoutMs = 30000;
+
+[[noreturn]] void RaiseNoClipboard()
+{
+    throw EError(QStringLiteral("The listing could not be put on the clipboard"));
+}
+
+bool WriteAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        size -= size_t(done);
+    }
+    return true;
+}
+
+void Tell(char what)
+{
+    WriteAll(kReadyFd, &what, 1);
+    ::close(kReadyFd);
+}
+
+} // namespace
+
+bool IsClipboardServer()
+{
+    const char *value = std::getenv(kServerVariable);
+    return value && std::strcmp(value, "1") == 0;
+}
+
+void HandToClipboardServer(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    // Everything the child needs is made before the fork.
+    std::vector<std::string> environment;
+    for (char **e = environ; *e; ++e)
+        if (std::strncmp(*e, kServerVariable, std::strlen(kServerVariable)) != 0)
+            environment.emplace_back(*e);
+    environment.push_back(std::string(kServerVariable) + "=1");
+    std::vector<char *> envp;
+    for (std::string &e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    char name[] = "cartola-list";
+    char *argv[] = {name, nullptr};
+
+    int textPipe[2], readyPipe[2];
+    if (::pipe2(textPipe, O_CLOEXEC) != 0)
+        RaiseNoClipboard();
+    if (::pipe2(readyPipe, O_CLOEXEC) != 0) {
+        ::close(textPipe[0]);
+        ::close(textPipe[1]);
+        RaiseNoClipboard();
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Its own session, and none of our descriptors: whoever reads our
+        // output sees its end when we exit, not when the server does.
+        ::setsid();
+        const int devNull = ::open("/dev/null", O_RDWR);
+        if (::dup2(textPipe[0], 0) < 0 || ::dup2(devNull, 1) < 0 || ::dup2(devNull, 2) < 0
+            || ::dup2(readyPipe[1], kReadyFd) < 0)
+            ::_exit(127);
+        ::execve("/proc/self/exe", argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(textPipe[0]);
+    ::close(readyPipe[1]);
+    if (pid < 0) {
+        ::close(textPipe[1]);
+        ::close(readyPipe[0]);
+        RaiseNoClipboard();
+    }
+    // A server that died early must not take us with it through SIGPIPE.
+    const auto oldHandler = std::signal(SIGPIPE, SIG_IGN);
+    const bool sent = WriteAll(textPipe[1], bytes.constData(), size_t(bytes.size()));
+    ::close(textPipe[1]);
+    std::signal(SIGPIPE, oldHandler);
+
+    char answer = 0;
+    pollfd ready{readyPipe[0], POLLIN, 0};
+    const bool told =
+        sent && ::poll(&ready, 1, kReadyTimeoutMs) == 1 && ::read(readyPipe[0], &answer, 1) == 1;
+    ::close(readyPipe[0]);
+    if (told && answer == '1')
+        return;
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+    RaiseNoClipboard();
+}
+
+int RunClipboardServer(int argc, char *argv[])
+{
+    ::unsetenv(kServerVariable);
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(0, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    // With an X server at hand its clipboard is taken, which the desktop
+    // shares with Wayland programs too.
+    const char *platform = std::getenv("QT_QPA_PLATFORM");
+    const char *display = std::getenv("DISPLAY");
+    if ((!platform || !*platform) && display && *display)
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+
+    QGuiApplication app(argc, argv);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QString::fromUtf8(bytes));
+    const QString name = QGuiApplication::platformName();
+    const bool desktop = name == QLatin1String("xcb") || name.startsWith(QLatin1String("wayland"));
+    if (desktop && !clipboard->ownsClipboard()) {
+        Tell('0');
+        return 1;
+    }
+    Tell('1');
+    // A clipboard that lives only in this process (an offscreen platform)
+    // has nobody to serve.
+    if (!desktop)
+        return 0;
+    QObject::connect(clipboard, &QClipboard::changed, &app, [&](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard())
+            QCoreApplication::quit();
+    });
+    return app.exec();
+}
