@@ -2,6 +2,7 @@
 
 #include "listing/FolderTree.h"
 #include "listing/GridTable.h"
+#include "listing/Listing.h"
 
 #include <QString>
 #include <QWidget>
@@ -115,9 +116,10 @@ public:
     QString FBaseTempDir;
     std::unique_ptr<TZipFile> FZipFile;
 
-    TGridTable sgFiles;
-    TGridTable sgDir;
-    TGridTable sgFileList;
+    TListing FListing;
+    TGridTable &sgFiles = FListing.sgFiles;
+    TGridTable &sgDir = FListing.sgDir;
+    TGridTable &sgFileList = FListing.sgFileList;
     TGridTable stgZippedFiles;
 
     QWidget *Panel1 = nullptr;

@@ -2,9 +2,7 @@
 
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
-#include "listing/DisplayTable.h"
-#include "listing/FolderScan.h"
-#include "listing/GridColumns.h"
+#include "listing/Listing.h"
 #include "platform/LocaleServices.h"
 
 #include <QDir>
@@ -82,13 +80,10 @@ void RunListing(const TCliOptions &o, QIODevice &out)
     const QString folder = FullFolderPath(o.Folder);
     CheckFolder(folder, o.Folder);
 
-    TGridTable sgFiles(FilesColumns());
-    TGridTable sgDir(DirColumns());
-    TGridTable sgFileList(FileListColumns());
-    sgFiles.SetColumnVisible(fcPathHolder, false);
-    sgFiles.SetShowHeader(o.Headers);
-    sgFiles.SetShowVertLines(o.GridLines);
-    sgFiles.SetShowHorzLines(o.GridLines);
+    TListing listing;
+    listing.sgFiles.SetShowHeader(o.Headers);
+    listing.sgFiles.SetShowVertLines(o.GridLines);
+    listing.sgFiles.SetShowHorzLines(o.GridLines);
 
     QString mask = o.Mask;
     CorrectMask(mask);
@@ -98,13 +93,13 @@ void RunListing(const TCliOptions &o, QIODevice &out)
     scan.ShowExtensions = o.ShowExtensions;
     scan.Mask = mask;
     scan.DecimalSeparator = DecimalSeparator();
-    ScanFolder(folder, scan, sgDir, sgFileList, sgFiles);
-    if (sgDir.RowCount() > 0 || sgFileList.RowCount() > 0)
-        SortAndMerge(int(SortChoices(sgFiles).indexOf(o.SortHeader)), sgDir, sgFileList, sgFiles);
+    listing.Scan(folder, scan);
+    if (listing.HasRows())
+        listing.Sort(listing.SortChoice(o.SortHeader));
 
-    WriteListing(o, sgFiles, folder, out);
+    WriteListing(o, listing.sgFiles, folder, out);
     if (o.Count) {
-        const QByteArray count = CountLabelText(sgDir.RowCount(), sgFileList.RowCount()).toLocal8Bit() + '\n';
+        const QByteArray count = listing.CountText().toLocal8Bit() + '\n';
         std::fputs(count.constData(), stderr);
     }
 }

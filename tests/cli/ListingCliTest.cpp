@@ -1,9 +1,7 @@
 #include "CliRunner.h"
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
-#include "listing/DisplayTable.h"
-#include "listing/FolderScan.h"
-#include "listing/GridColumns.h"
+#include "listing/Listing.h"
 #include "platform/LocaleServices.h"
 
 #include <QBuffer>
@@ -88,14 +86,11 @@ protected:
     static TGridTable WindowListing(
         const QString &folder, const TScanOptions &scan, const QString &sortHeader)
     {
-        TGridTable sgFiles(FilesColumns());
-        TGridTable sgDir(DirColumns());
-        TGridTable sgFileList(FileListColumns());
-        sgFiles.SetColumnVisible(fcPathHolder, false);
-        ScanFolder(folder, scan, sgDir, sgFileList, sgFiles);
-        if (sgDir.RowCount() > 0 || sgFileList.RowCount() > 0)
-            SortAndMerge(int(SortChoices(sgFiles).indexOf(sortHeader)), sgDir, sgFileList, sgFiles);
-        return sgFiles;
+        TListing listing;
+        listing.Scan(folder, scan);
+        if (listing.HasRows())
+            listing.Sort(listing.SortChoice(sortHeader));
+        return listing.sgFiles;
     }
 
     QTemporaryDir FRoot;
