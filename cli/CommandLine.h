@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/ExportFormat.h"
 #include "platform/Errors.h"
 
 #include <QString>
@@ -8,14 +9,11 @@
 // What the command line asks for.
 enum class TCliCommand { ccListing, ccZipListing, ccExtract, ccHelp, ccVersion };
 
-// The listing's writers, by their names on the command line.
-enum class TCliFormat { cfText, cfHTML, cfCSV, cfTSV, cfXLS, cfClipboard };
-
 struct TCliOptions
 {
     TCliCommand Command = TCliCommand::ccListing;
     QString Folder;
-    TCliFormat Format = TCliFormat::cfHTML;
+    const TExportFormat *Format = FindExportFormat(QStringLiteral("html"));
     QString OutputFile; // empty: standard output
     QString Mask = QStringLiteral("*.*");
     QString SortHeader = QStringLiteral("Name"); // the header of the sort column
