@@ -1,3 +1,4 @@
+// The main window TfrmMain: its controls, tables and event handlers.
 #pragma once
 
 #include "listing/FolderTree.h"

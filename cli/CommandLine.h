@@ -1,3 +1,4 @@
+// cartola-list's command line: options, parsing, help and version texts.
 #pragma once
 
 #include "export/ExportFormat.h"

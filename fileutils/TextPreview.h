@@ -1,3 +1,4 @@
+// The text preview: which files count as text and how their bytes are read.
 #pragma once
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// The folder scan into the staging grids, with its small helpers.
 #pragma once
 
 #include "fileutils/PathNames.h"

@@ -1,3 +1,4 @@
+// Runs the built cartola-list for the tests.
 #pragma once
 
 #include "support/TestSupport.h"

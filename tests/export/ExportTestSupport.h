@@ -1,3 +1,4 @@
+// Grids and byte helpers for the export writers' tests.
 #pragma once
 
 #include "listing/GridTable.h"

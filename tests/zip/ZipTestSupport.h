@@ -1,3 +1,4 @@
+// The archive tests' fixture.
 #pragma once
 
 #include "support/TestSupport.h"
