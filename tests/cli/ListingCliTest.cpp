@@ -360,6 +360,23 @@ TEST_F(ListingCliTest, WritesTheseBytes)
     }
 }
 
+// The first cell is the shaded header; its borders follow --no-grid-lines.
+TEST_F(ListingCliTest, GridLinesReachTheSpreadsheet)
+{
+    const QString out = Root + QStringLiteral("/list.xls");
+    for (const bool lines : {true, false}) {
+        SCOPED_TRACE(lines ? "grid lines" : "no grid lines");
+        QStringList arguments{QStringLiteral("--format"), QStringLiteral("xls"), QStringLiteral("-o"), out};
+        if (!lines)
+            arguments << QStringLiteral("--no-grid-lines");
+        const TCliRun run = RunCli(arguments << QStringLiteral("tree"), Root);
+        ASSERT_EQ(run.Status, 0) << run.Err.constData();
+        const QByteArray xls = ReadAll(out);
+        ASSERT_GT(xls.size(), 33);
+        EXPECT_EQ(xls.mid(22 + 8, 3), lines ? QByteArray("\x00\x00\xF8", 3) : QByteArray("\x00\x00\x80", 3));
+    }
+}
+
 TEST_F(ListingCliTest, CountsGoToStandardError)
 {
     const TCliRun run = RunCli({QStringLiteral("--count"),
