@@ -67,9 +67,6 @@ void TMisc::Open(const QString &sCommand)
 
 TfrmMain::TfrmMain(QWidget *parent)
     : QWidget(parent)
-    , sgFiles(FilesColumns())
-    , sgDir(DirColumns())
-    , sgFileList(FileListColumns())
     , stgZippedFiles(ZippedFilesColumns())
 {
     ErrorDisplay = [this](const QString &text) {
@@ -207,8 +204,7 @@ void TfrmMain::FormCreate()
     FZipFile = std::make_unique<TZipFile>();
     pnlZip->hide();
     memoPreview->hide();
-    sgFiles.SetColumnVisible(fcPathHolder, false);
-    // sgFileList and sgDir are never shown: they have no view at all.
+    // The listing hides the path column of sgFiles; sgFileList and sgDir are never shown: they have no view at all.
     DrivesPopulate();
     cbDrivesChange();
     cbGridLinesChange();
@@ -343,12 +339,12 @@ void TfrmMain::tvFolderTreeChange()
     options.ShowExtensions = cbExt->isChecked();
     options.Mask = edMask->text();
     options.DecimalSeparator = DecimalSeparator();
-    ScanFolder(node->TagString, options, sgDir, sgFileList, sgFiles);
-    if (sgDir.RowCount() > 0 || sgFileList.RowCount() > 0) {
+    FListing.Scan(node->TagString, options);
+    if (FListing.HasRows()) {
         cbSortChange();
         sgFilesSelChanged();
     }
-    lblCountDir->setText(CountLabelText(sgDir.RowCount(), sgFileList.RowCount()));
+    lblCountDir->setText(FListing.CountText());
 }
 
 void TfrmMain::cbExtChange()
@@ -367,7 +363,7 @@ void TfrmMain::cbSortEnter()
 
 void TfrmMain::cbSortChange()
 {
-    SortAndMerge(cbSort->currentIndex(), sgDir, sgFileList, sgFiles);
+    FListing.Sort(cbSort->currentIndex());
 }
 
 void TfrmMain::StringGridSort(TGridTable &StrGrid, int SortColumn)

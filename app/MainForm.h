@@ -1,7 +1,9 @@
+// The main window TfrmMain: its controls, tables and event handlers.
 #pragma once
 
 #include "listing/FolderTree.h"
 #include "listing/GridTable.h"
+#include "listing/Listing.h"
 #include "platform/PrivateTemp.h"
 
 #include <QString>
@@ -28,6 +30,7 @@ class TFolderTreeModel;
 class TGridModel;
 class TImageViewer;
 class TZipFile;
+struct TExportFormat;
 
 // Opens a document, folder, web address or mailto: link; the outcome is not looked at.
 class TMisc
@@ -119,9 +122,10 @@ public:
     QString FBaseTempDir;
     std::unique_ptr<TZipFile> FZipFile;
 
-    TGridTable sgFiles;
-    TGridTable sgDir;
-    TGridTable sgFileList;
+    TListing FListing;
+    TGridTable &sgFiles = FListing.sgFiles;
+    TGridTable &sgDir = FListing.sgDir;
+    TGridTable &sgFileList = FListing.sgFileList;
     TGridTable stgZippedFiles;
 
     QWidget *Panel1 = nullptr;
@@ -167,7 +171,7 @@ private:
     void ApplyStyle();
     void ApplySavedSplitterSizes();
     // To the file, or into device when one is given (fileName then only names it).
-    void ExportListing(int type, const QString &fileName, QIODevice *device = nullptr);
+    void ExportListing(const TExportFormat &format, const QString &fileName, QIODevice *device = nullptr);
     // FBaseTempDir, made now if this run has not made it yet.
     void MakeBaseTempDir();
     QString HtmlHeading() const;

@@ -1,7 +1,6 @@
 // The Preview and Save commands of the six export types.
 #include "app/MainForm.h"
-#include "export/uNativeXLSExport.h"
-#include "export/uSGExports.h"
+#include "export/ExportFormat.h"
 #include "platform/Clipboard.h"
 #include "platform/Errors.h"
 #include "platform/PrivateTemp.h"
@@ -17,29 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-enum TExportKind { ekText = 0, ekHTML = 1, ekCSV = 2, ekTSV = 3, ekClipboard = 4, ekXLS = 5 };
-
-struct TExportType
-{
-    const char *PreviewFile;
-    const char *DefaultExt;
-    const char *Filter; // description|pattern pairs
-};
-
-constexpr TExportType kExportTypes[] = {
-    {"BrambleTemp.txt", "txt", "Text File|*.txt|All Files|*"},
-    {"BrambleTemp.htm", "html", "HTML File|*.html|All Files|*"},
-    {"BrambleTemp.csv", "csv", "Comma-Seperated Text File|*.csv|All Files|*"},
-    {"BrambleTemp.txt", "txt", "Tab-Seperated Text File|txt|All Files|*"},
-    {nullptr, nullptr, nullptr},
-    {"BrambleTemp.xls", "xls", "Excel Spreadsheet|xls|All Files|*"},
-};
-
-bool IsFileType(int type)
-{
-    return type >= ekText && type <= ekXLS && type != ekClipboard;
-}
 
 // "Text File|*.txt|All Files|*" -> "Text File (*.txt)", "All Files (*)".
 QStringList NameFilters(const QString &filter)
@@ -94,46 +70,23 @@ QString TfrmMain::HtmlHeading() const
     return FTree.Root().TagString + (node ? node->Text : QString());
 }
 
-void TfrmMain::ExportListing(int type, const QString &fileName, QIODevice *device)
+void TfrmMain::ExportListing(const TExportFormat &format, const QString &fileName, QIODevice *device)
 {
-    const bool headers = cbHeaders->isChecked();
-    switch (type) {
-    case ekText:
-    case ekTSV:
-        if (device)
-            GridToDelimited(*device, QLatin1Char('\t'), headers, sgFiles);
-        else
-            GridToDelimited(fileName, QLatin1Char('\t'), headers, sgFiles);
-        break;
-    case ekCSV:
-        if (device)
-            GridToDelimited(*device, QLatin1Char(','), headers, sgFiles);
-        else
-            GridToDelimited(fileName, QLatin1Char(','), headers, sgFiles);
-        break;
-    case ekHTML:
-        if (device)
-            GridToHTML(*device, fileName, sgFiles, HtmlHeading(), headers);
-        else
-            GridToHTML(fileName, sgFiles, HtmlHeading(), headers);
-        break;
-    case ekXLS:
-        if (device)
-            GridToXLS(*device, headers, cbGridLines->isChecked(), sgFiles);
-        else
-            GridToXLS(fileName, headers, cbGridLines->isChecked(), sgFiles);
-        break;
-    default:
-        break;
-    }
+    TExportOptions options;
+    options.Headers = cbHeaders->isChecked();
+    options.GridLines = cbGridLines->isChecked();
+    options.Heading = HtmlHeading();
+    ExportGrid(format, {fileName, device}, options, sgFiles);
 }
 
 void TfrmMain::btnPreviewClick()
 {
-    const int type = ExportTypeIndex();
-    if (IsFileType(type)) {
+    const TExportFormat *format = ExportFormatAt(ExportTypeIndex());
+    if (!format)
+        return;
+    if (format->WritesFile()) {
         // A new file of our own in the private folder, written through its descriptor.
-        const QString name = QString::fromLatin1(kExportTypes[type].PreviewFile);
+        const QString name = QString::fromLatin1(format->PreviewFile);
         QString path;
         const int fd = CreatePrivateFile(name, path);
         QFile file;
@@ -141,30 +94,32 @@ void TfrmMain::btnPreviewClick()
             ::close(fd);
             throw EInOutError(5, path);
         }
-        ExportListing(type, path, &file);
+        ExportListing(*format, path, &file);
         file.close();
         TMisc::Open(path);
-    } else if (type == ekClipboard) {
+    } else {
         memoPreview->clear();
         memoPreview->show();
-        GridToClipboard(sgFiles);
+        ExportListing(*format, QString());
         memoPreview->insertPlainText(Clipboard().Text());
     }
 }
 
 void TfrmMain::btnSaveClick()
 {
-    const int type = ExportTypeIndex();
-    if (IsFileType(type)) {
+    const TExportFormat *format = ExportFormatAt(ExportTypeIndex());
+    if (!format)
+        return;
+    if (format->WritesFile()) {
         if (!FSaveDialog)
             FSaveDialog = std::make_unique<TQtSaveDialog>();
-        FSaveDialog->SetDefaultExt(QString::fromLatin1(kExportTypes[type].DefaultExt));
-        FSaveDialog->SetFilter(QString::fromLatin1(kExportTypes[type].Filter));
+        FSaveDialog->SetDefaultExt(QString::fromLatin1(format->DefaultExt));
+        FSaveDialog->SetFilter(QString::fromLatin1(format->Filter));
         FSaveDialog->SetFilterIndex(0);
         if (!FSaveDialog->Execute(this))
             return;
-        ExportListing(type, FSaveDialog->FileName());
-    } else if (type == ekClipboard) {
-        GridToClipboard(sgFiles);
+        ExportListing(*format, FSaveDialog->FileName());
+    } else {
+        ExportListing(*format, QString());
     }
 }

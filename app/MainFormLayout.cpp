@@ -5,6 +5,7 @@
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
 #include "app/NamedComboBox.h"
+#include "export/ExportFormat.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -125,12 +126,8 @@ void TfrmMain::BuildLayout()
     fileOptions->setContentsMargins(7, 2, 7, 4);
     fileOptions->setSpacing(6);
     cbExportType = Named(new TNamedComboBox(GroupBox1), "cbExportType");
-    cbExportType->addItems({QStringLiteral("Text File"),
-        QStringLiteral("HTML"),
-        QStringLiteral("Comma-Separated File"),
-        QStringLiteral("Tab-Separated File"),
-        QStringLiteral("Clipboard"),
-        QStringLiteral("Excel Spreadsheet")});
+    for (const TExportFormat &format : ExportFormats())
+        cbExportType->addItem(QString::fromLatin1(format.Caption));
     cbExportType->setCurrentIndex(1);
     btnPreview = Named(new QPushButton(QStringLiteral("&Preview"), GroupBox1), "btnPreview");
     btnSave = Named(new QPushButton(QStringLiteral("&Save"), GroupBox1), "btnSave");

@@ -2,6 +2,7 @@
 #include "listing/DisplayTable.h"
 #include "listing/FolderScan.h"
 #include "listing/GridColumns.h"
+#include "listing/Listing.h"
 #include "listing/StringGridSort.h"
 #include "tests/listing/PivotAdversary.h"
 
@@ -130,10 +131,10 @@ TScanOptions ScanOptions()
 void BM_Scan(benchmark::State &state)
 {
     const QString folder = GeneratedFolder(kRows);
-    TGridTable sgDir(DirColumns()), sgFileList(FileListColumns()), sgFiles(FilesColumns());
+    TListing listing;
     for (auto _ : state) {
-        ScanFolder(folder, ScanOptions(), sgDir, sgFileList, sgFiles);
-        benchmark::DoNotOptimize(sgFileList.RowCount());
+        listing.Scan(folder, ScanOptions());
+        benchmark::DoNotOptimize(listing.sgFileList.RowCount());
     }
     state.SetItemsProcessed(state.iterations() * kRows);
 }
@@ -143,13 +144,13 @@ BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond);
 void BM_ScanSortMerge(benchmark::State &state)
 {
     const QString folder = GeneratedFolder(kRows);
-    TGridTable sgDir(DirColumns()), sgFileList(FileListColumns()), sgFiles(FilesColumns());
+    TListing listing;
     for (auto _ : state) {
-        ScanFolder(folder, ScanOptions(), sgDir, sgFileList, sgFiles);
-        SortAndMerge(0, sgDir, sgFileList, sgFiles);
-        benchmark::DoNotOptimize(sgFiles.Cells(fcName, 0).constData());
+        listing.Scan(folder, ScanOptions());
+        listing.Sort(0);
+        benchmark::DoNotOptimize(listing.sgFiles.Cells(fcName, 0).constData());
     }
-    state.counters["rows"] = double(sgFiles.RowCount());
+    state.counters["rows"] = double(listing.sgFiles.RowCount());
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_ScanSortMerge)->Unit(benchmark::kMillisecond);

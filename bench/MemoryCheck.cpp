@@ -1,8 +1,6 @@
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
-#include "listing/DisplayTable.h"
-#include "listing/FolderScan.h"
-#include "listing/GridColumns.h"
+#include "listing/Listing.h"
 #include "platform/LocaleServices.h"
 
 #include <QCoreApplication>
@@ -60,12 +58,14 @@ int main(int argc, char **argv)
     options.ShowFiles = true;
     options.ShowFolders = true;
     options.ShowExtensions = true;
-    TGridTable sgDir(DirColumns()), sgFileList(FileListColumns()), sgFiles(FilesColumns());
+    TListing listing;
+    const TGridTable &sgFiles = listing.sgFiles;
+    const TGridTable &sgFileList = listing.sgFileList;
     malloc_trim(0);
     const size_t before = HeapInUse();
-    ScanFolder(QString::fromLocal8Bit(argv[1]), options, sgDir, sgFileList, sgFiles);
+    listing.Scan(QString::fromLocal8Bit(argv[1]), options);
     const size_t scanned = HeapInUse();
-    SortAndMerge(0, sgDir, sgFileList, sgFiles);
+    listing.Sort(0);
     const size_t after = HeapInUse();
     const double files = std::max(sgFileList.RowCount(), 1);
     std::printf("staging-bytes-per-file %.0f\n", double(scanned - before) / files);

@@ -1,10 +1,7 @@
 #include "cli/ListingCommand.h"
 
-#include "export/uNativeXLSExport.h"
-#include "export/uSGExports.h"
-#include "listing/DisplayTable.h"
-#include "listing/FolderScan.h"
-#include "listing/GridColumns.h"
+#include "export/ExportFormat.h"
+#include "listing/Listing.h"
 #include "platform/LocaleServices.h"
 
 #include <QDir>
@@ -46,33 +43,16 @@ void CheckFolder(const QString &folder, const QString &shown)
 
 void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString &folder, QIODevice &out)
 {
-    const bool toFile = !o.OutputFile.isEmpty();
-    switch (o.Format) {
-    case TCliFormat::cfText:
-    case TCliFormat::cfTSV:
-    case TCliFormat::cfCSV: {
-        const QChar delimiter = o.Format == TCliFormat::cfCSV ? QLatin1Char(',') : QLatin1Char('\t');
-        if (toFile)
-            GridToDelimited(o.OutputFile, delimiter, o.Headers, sgFiles);
-        else
-            GridToDelimited(out, delimiter, o.Headers, sgFiles);
-        break;
-    }
-    case TCliFormat::cfHTML:
-        // The heading is the folder's full path; on standard output the page
-        // takes its title from the folder's name, as a file would from its own.
-        if (toFile)
-            GridToHTML(o.OutputFile, sgFiles, folder, o.Headers);
-        else
-            GridToHTML(out, folder, sgFiles, folder, o.Headers);
-        break;
-    case TCliFormat::cfXLS:
-        GridToXLS(o.OutputFile, o.Headers, o.GridLines, sgFiles);
-        break;
-    case TCliFormat::cfClipboard:
-        GridToClipboard(sgFiles);
-        break;
-    }
+    // The heading is the folder's full path; on standard output the page
+    // takes its title from the folder's name, as a file would from its own.
+    TExportTarget target{folder, &out};
+    if (!o.OutputFile.isEmpty())
+        target = {o.OutputFile, nullptr};
+    TExportOptions options;
+    options.Headers = o.Headers;
+    options.GridLines = o.GridLines;
+    options.Heading = folder;
+    ExportGrid(*o.Format, target, options, sgFiles);
 }
 
 } // namespace
@@ -82,13 +62,10 @@ void RunListing(const TCliOptions &o, QIODevice &out)
     const QString folder = FullFolderPath(o.Folder);
     CheckFolder(folder, o.Folder);
 
-    TGridTable sgFiles(FilesColumns());
-    TGridTable sgDir(DirColumns());
-    TGridTable sgFileList(FileListColumns());
-    sgFiles.SetColumnVisible(fcPathHolder, false);
-    sgFiles.SetShowHeader(o.Headers);
-    sgFiles.SetShowVertLines(o.GridLines);
-    sgFiles.SetShowHorzLines(o.GridLines);
+    TListing listing;
+    listing.sgFiles.SetShowHeader(o.Headers);
+    listing.sgFiles.SetShowVertLines(o.GridLines);
+    listing.sgFiles.SetShowHorzLines(o.GridLines);
 
     QString mask = o.Mask;
     CorrectMask(mask);
@@ -98,13 +75,13 @@ void RunListing(const TCliOptions &o, QIODevice &out)
     scan.ShowExtensions = o.ShowExtensions;
     scan.Mask = mask;
     scan.DecimalSeparator = DecimalSeparator();
-    ScanFolder(folder, scan, sgDir, sgFileList, sgFiles);
-    if (sgDir.RowCount() > 0 || sgFileList.RowCount() > 0)
-        SortAndMerge(int(SortChoices(sgFiles).indexOf(o.SortHeader)), sgDir, sgFileList, sgFiles);
+    listing.Scan(folder, scan);
+    if (listing.HasRows())
+        listing.Sort(listing.SortChoice(o.SortHeader));
 
-    WriteListing(o, sgFiles, folder, out);
+    WriteListing(o, listing.sgFiles, folder, out);
     if (o.Count) {
-        const QByteArray count = CountLabelText(sgDir.RowCount(), sgFileList.RowCount()).toLocal8Bit() + '\n';
+        const QByteArray count = listing.CountText().toLocal8Bit() + '\n';
         std::fputs(count.constData(), stderr);
     }
 }

@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
     }
 
     const bool clipboard =
-        options.Command == TCliCommand::ccListing && options.Format == TCliFormat::cfClipboard;
+        options.Command == TCliCommand::ccListing && !options.Format->WritesFile();
     if (clipboard && !HasDisplay()) {
         PrintError(QStringLiteral("There is no display, so there is no clipboard"));
         return 1;

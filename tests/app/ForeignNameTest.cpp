@@ -2,7 +2,7 @@
 #include "app/ImageViewer.h"
 #include "listing/GridColumns.h"
 #include "platform/FileNames.h"
-#include "zip/ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -5,7 +5,7 @@
 
 #include "WindowFixture.h"
 #include "fileutils/FileUtils.h"
-#include "zip/ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,10 @@
+// The window test fixture: a TfrmMain over fresh folders and stand-ins.
 #pragma once
 
 #include "app/DriveComboBox.h"
 #include "app/MainForm.h"
 #include "platform/ShellOpen.h"
+#include "support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,12 +21,6 @@
 
 #include <memory>
 #include <ostream>
-
-// Texts in failure messages read as text.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 // Records what would have been opened; launches nothing.
 class TRecordingOpener : public IShellOpener

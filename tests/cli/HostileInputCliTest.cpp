@@ -1,6 +1,6 @@
 #include "CliRunner.h"
 #include "PivotAdversary.h"
-#include "ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 #include "listing/StringGridSort.h"
 
 #include <QHash>

@@ -44,7 +44,7 @@ protected:
     }
 };
 
-TEST_P(StringGridSortTest, EqualKeysLandInTheProceduresOrder)
+TEST_P(StringGridSortTest, EqualKeysLandInTheQuicksortsOrder)
 {
     const struct
     {
@@ -59,7 +59,7 @@ TEST_P(StringGridSortTest, EqualKeysLandInTheProceduresOrder)
     }
 }
 
-TEST_P(StringGridSortTest, CaseIsIgnoredAndEqualKeysKeepTheProceduresOrder)
+TEST_P(StringGridSortTest, CaseIsIgnoredAndEqualKeysKeepTheQuicksortsOrder)
 {
     const QStringList keys = {QStringLiteral("b"),
         QStringLiteral("A"),

@@ -4,8 +4,8 @@
 
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
-#include "listing/FolderScan.h"
 #include "listing/GridColumns.h"
+#include "listing/Listing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,11 +56,10 @@ TGridTable Listing(const QString &folder)
 {
     TScanOptions options;
     options.ShowExtensions = true;
-    TGridTable dir(DirColumns());
-    TGridTable files(FileListColumns());
-    TGridTable grid(FilesColumns());
-    ScanFolder(folder, options, dir, files, grid);
-    grid.SetColumnVisible(fcPathHolder, false);
+    TListing listing;
+    listing.Scan(folder, options);
+    const TGridTable &files = listing.sgFileList;
+    TGridTable grid = listing.sgFiles;
     const int scanned = files.RowCount();
     grid.SetRowCount(scanned + int(std::size(kHostileNames)) + 1);
     for (int r = 0; r < scanned; ++r)

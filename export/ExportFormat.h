@@ -1,0 +1,58 @@
+// The table of export formats and the one call that runs a format's writer.
+#pragma once
+
+#include "listing/GridTable.h"
+
+#include <QString>
+
+#include <span>
+
+class QIODevice;
+
+// The six export formats in one table: how the window and cartola-list name
+// them, what the save dialog and the preview use, and which writer runs.
+
+// What a writer is told; each takes the parts it knows.
+struct TExportOptions
+{
+    bool Headers = true;
+    bool GridLines = true; // XLS cell borders
+    QString Heading; // the HTML page's H1
+};
+
+// Where an export goes. FileName names the output (the HTML page's title is
+// its last component); the bytes go to Device when there is one, else into
+// that file. The clipboard format takes neither.
+struct TExportTarget
+{
+    QString FileName;
+    QIODevice *Device = nullptr;
+};
+
+using TExportWriter = void (*)(const TExportTarget &, const TExportOptions &, const TGridTable &);
+
+struct TExportFormat
+{
+    const char *Name; // cartola-list's --format
+    const char *Caption; // the window's export type entry
+    const char *Filter; // save dialog: description|pattern pairs
+    const char *DefaultExt; // save dialog
+    const char *PreviewFile; // in the user's temporary folder
+    TExportWriter Writer;
+
+    // Every format but the clipboard writes a file (and has the four texts above).
+    bool WritesFile() const { return PreviewFile != nullptr; }
+};
+
+// In the order of the window's list: a format's index is its export type.
+std::span<const TExportFormat> ExportFormats();
+// The format of an export type, null for an index without one.
+const TExportFormat *ExportFormatAt(int index);
+// The format of a --format name, null for an unknown name.
+const TExportFormat *FindExportFormat(const QString &name);
+
+// Runs the format's writer; its errors pass unchanged.
+void ExportGrid(const TExportFormat &format,
+    const TExportTarget &target,
+    const TExportOptions &options,
+    const TGridTable &grid);
