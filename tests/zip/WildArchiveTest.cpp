@@ -171,10 +171,12 @@ std::vector<TZip64Lie> Zip64Lies()
 {
     const auto none = [](QByteArray &) {};
     const auto keep = [](TArchive &) {};
+    // The field is built here: a copied initializer_list would outlive its values.
     const auto sizes = [](std::initializer_list<uint64_t> values) {
-        return [values](TArchive &a) {
+        const QByteArray extra = values.size() > 0 ? Zip64Extra(values) : QByteArray();
+        return [extra](TArchive &a) {
             a.Entries[0].CompressedSize = a.Entries[0].UncompressedSize = 0xFFFFFFFF;
-            a.Entries[0].Extra = values.size() > 0 ? Zip64Extra(values) : QByteArray();
+            a.Entries[0].Extra = extra;
         };
     };
     const uint64_t size = uint64_t(kText.size());
