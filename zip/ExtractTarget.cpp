@@ -1,8 +1,8 @@
 #include "zip/ExtractTarget.h"
 
-#include "zip/Crc32.h"
-#include "zip/FileStream.h"
 #include "zip/ZipErrors.h"
+#include "zip/private/Crc32.h"
+#include "zip/private/FileStream.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "zip/Zip64Records.h"
 
-#include "zip/ByteCursor.h"
-#include "zip/Stream.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipHeader.h"
+#include "zip/private/ByteCursor.h"
+#include "zip/private/Stream.h"
 
 #include <climits>
 

@@ -1,8 +1,8 @@
-#include "zip/ByteCursor.h"
 #include "zip/CompressionHandlers.h"
 #include "zip/ExtractTarget.h"
-#include "zip/Stream.h"
 #include "zip/ZipFile.h"
+#include "zip/private/ByteCursor.h"
+#include "zip/private/Stream.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "zip/ZipFile.h"
 
 #include "platform/CodePages.h"
-#include "zip/ByteCursor.h"
-#include "zip/FileStream.h"
+#include "zip/private/ByteCursor.h"
+#include "zip/private/FileStream.h"
 
 #include <algorithm>
 
