@@ -1,5 +1,6 @@
 #include "export/OutputSink.h"
 
+#include "export/ExportErrors.h"
 #include "platform/Errors.h"
 
 #include <QIODevice>
@@ -10,13 +11,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// A device gives no system code; this is the code of a device write fault.
-constexpr int kDeviceWriteFault = 29;
-
-} // namespace
 
 TOutputSink::TOutputSink(int fd, QString fileName)
     : FFd(fd)
@@ -106,7 +100,7 @@ void TOutputSink::WriteOut(const char *data, qsizetype size)
 
 void TOutputSink::Fail(int err) const
 {
-    throw EInOutError(FDevice ? kDeviceWriteFault : EInOutError::CodeFromErrno(err), FFileName);
+    throw EInOutError(FDevice ? kIoDeviceWriteFault : EInOutError::CodeFromErrno(err), FFileName);
 }
 
 int LockAndEmpty(int fd)

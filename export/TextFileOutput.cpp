@@ -1,7 +1,9 @@
 #include "export/TextFileOutput.h"
 
+#include "export/ExportErrors.h"
 #include "platform/CodePages.h"
 #include "platform/Errors.h"
+#include "platform/PlatformErrors.h"
 
 #include <QFile>
 
@@ -11,13 +13,10 @@
 
 namespace {
 
-// The code of a file that another program holds.
-constexpr int kSharingViolation = 32;
-
 int OpenTextFile(const QString &fileName)
 {
     if (fileName.size() > MaxPathLength)
-        throw EInOutError(3, fileName);
+        throw EInOutError(kIoPathNotFound, fileName);
     const QByteArray path = QFile::encodeName(fileName);
     // Not truncated on open: the lock comes first, so a file held by another
     // writer is left as it was.
@@ -26,7 +25,8 @@ int OpenTextFile(const QString &fileName)
         throw EInOutError(EInOutError::CodeFromErrno(errno), fileName);
     if (const int err = LockAndEmpty(fd)) {
         ::close(fd);
-        throw EInOutError(err == EWOULDBLOCK ? kSharingViolation : EInOutError::CodeFromErrno(err), fileName);
+        throw EInOutError(
+            err == EWOULDBLOCK ? kIoSharingViolation : EInOutError::CodeFromErrno(err), fileName);
     }
     return fd;
 }

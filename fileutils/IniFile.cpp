@@ -1,5 +1,6 @@
 #include "fileutils/IniFile.h"
 
+#include "fileutils/FileUtilsErrors.h"
 #include "fileutils/PathNames.h"
 #include "platform/AtomicFile.h"
 #include "platform/Errors.h"
@@ -340,7 +341,7 @@ void TIniFile::UpdateFile()
         return;
     const QFileInfo info(FFileName);
     const auto fail = [&info] {
-        throw EError(QStringLiteral("Unable to write to %1").arg(info.absoluteFilePath()));
+        throw EError(QString(kErrUnableToWrite).arg(info.absoluteFilePath()));
     };
     // A file we could not read would lose its contents; a read-only one is
     // the user's wish, even though the folder would let us replace it.

@@ -1,8 +1,10 @@
 #include "fileutils/TextPreview.h"
 
+#include "fileutils/FileUtilsErrors.h"
 #include "platform/CodePages.h"
 #include "platform/Errors.h"
 #include "platform/FileNames.h"
+#include "platform/PlatformErrors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +42,7 @@ QString DecodeTextPreview(const QByteArray &bytes)
 QString ReadTextPreview(const QString &path)
 {
     if (path.size() >= 248)
-        throw EError(QStringLiteral("The specified path is too long"));
+        throw EError(kErrPathTooLong);
     const QByteArray native = EncodeFileName(path);
     struct stat st
     { };
@@ -50,11 +52,11 @@ QString ReadTextPreview(const QString &path)
         struct stat folderSt
         { };
         if (::stat(folder.constData(), &folderSt) != 0 || !S_ISDIR(folderSt.st_mode))
-            throw EError(QStringLiteral("The specified path was not found"));
-        throw EError(QStringLiteral("The specified file was not found"));
+            throw EError(kErrPathNotFound);
+        throw EError(kErrFileNotFound);
     }
     if (!S_ISREG(st.st_mode))
-        throw EError(QStringLiteral("Cannot open file \"%1\". Not a regular file").arg(path));
+        throw EError(QString(kErrNotRegularFile).arg(path));
     // O_NONBLOCK: should the file be swapped for a FIFO after the check, open still returns.
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -63,7 +65,7 @@ QString ReadTextPreview(const QString &path)
     { };
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
         ::close(fd);
-        throw EError(QStringLiteral("Cannot open file \"%1\". Not a regular file").arg(path));
+        throw EError(QString(kErrNotRegularFile).arg(path));
     }
     QByteArray bytes;
     bytes.resize(qsizetype(std::min<qint64>(opened.st_size, kTextPreviewLimit)));

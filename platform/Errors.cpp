@@ -1,5 +1,7 @@
 #include "platform/Errors.h"
 
+#include "platform/PlatformErrors.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -14,17 +16,17 @@ int EInOutError::CodeFromErrno(int err)
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
-        return 3;
+        return kIoPathNotFound;
     case EMFILE:
     case ENFILE:
-        return 4;
+        return kIoTooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-        return 5;
+        return kIoAccessDenied;
     case ENOSPC:
-        return 112;
+        return kIoDiskFull;
     default:
         return err;
     }
@@ -33,16 +35,16 @@ int EInOutError::CodeFromErrno(int err)
 QString EInOutError::MessageFor(int code, const QString &fileName)
 {
     switch (code) {
-    case 2:
-        return QStringLiteral("The specified file was not found");
-    case 3:
-        return QStringLiteral("Invalid file name - %1").arg(fileName);
-    case 4:
-        return QStringLiteral("Too many open files");
-    case 5:
-        return QStringLiteral("File access denied");
+    case kIoFileNotFound:
+        return kErrFileNotFound;
+    case kIoPathNotFound:
+        return QString(kErrInvalidFileName).arg(fileName);
+    case kIoTooManyOpenFiles:
+        return kErrTooManyOpenFiles;
+    case kIoAccessDenied:
+        return kErrFileAccessDenied;
     default:
-        return QStringLiteral("I/O error %1").arg(code);
+        return QString(kErrIoError).arg(code);
     }
 }
 
@@ -52,11 +54,11 @@ EInOutError::EInOutError(int code, const QString &fileName)
 { }
 
 EFOpenError::EFOpenError(const QString &fileName, int err)
-    : EError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, SysErrorMessage(err)))
+    : EError(QString(kErrCannotOpenFile).arg(fileName, SysErrorMessage(err)))
 { }
 
 EFCreateError::EFCreateError(const QString &fileName, int err)
-    : EError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, SysErrorMessage(err)))
+    : EError(QString(kErrCannotCreateFile).arg(fileName, SysErrorMessage(err)))
 { }
 
 QString SysErrorMessage(int err)

@@ -1,7 +1,7 @@
 #include "zip/CompressionHandlers.h"
 
-#include "zip/InflateStream.h"
-#include "zip/StoredStream.h"
+#include "zip/private/InflateStream.h"
+#include "zip/private/StoredStream.h"
 
 #include <map>
 #include <utility>

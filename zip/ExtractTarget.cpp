@@ -1,8 +1,8 @@
 #include "zip/ExtractTarget.h"
 
-#include "zip/Crc32.h"
-#include "zip/FileStream.h"
 #include "zip/ZipErrors.h"
+#include "zip/private/Crc32.h"
+#include "zip/private/FileStream.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@ const QLatin1Char kSeparator('/');
 
 [[noreturn]] void RaiseInvalidPath()
 {
-    throw EZipException(QStringLiteral("Invalid characters in path"));
+    throw EZipException(QString(kErrInvalidPath));
 }
 
 bool HasForbiddenCharacter(const QString &part)
@@ -172,7 +172,7 @@ void TExtractOutput::Write(const void *data, size_t size)
         if (done < 0 && errno == EINTR)
             continue;
         if (done <= 0)
-            throw EStreamError(QStringLiteral("Stream write error"));
+            throw EStreamError(QString(kErrStreamWrite));
         FCrc = UpdateCrc32(FCrc, p, size_t(done));
         p += done;
         size -= size_t(done);
@@ -186,5 +186,5 @@ void TExtractOutput::Close()
     const int fd = FFd;
     FFd = -1;
     if (::close(fd) != 0)
-        throw EStreamError(QStringLiteral("Stream write error"));
+        throw EStreamError(QString(kErrStreamWrite));
 }

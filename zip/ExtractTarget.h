@@ -1,7 +1,7 @@
 // Where an extracted entry goes, confined to its target folder.
 #pragma once
 
-#include "zip/Stream.h"
+#include "zip/private/Stream.h"
 
 #include <QString>
 #include <QStringList>

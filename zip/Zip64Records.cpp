@@ -1,9 +1,9 @@
 #include "zip/Zip64Records.h"
 
-#include "zip/ByteCursor.h"
-#include "zip/Stream.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipHeader.h"
+#include "zip/private/ByteCursor.h"
+#include "zip/private/Stream.h"
 
 #include <climits>
 
@@ -18,7 +18,7 @@ constexpr uint32_t kMax32 = 0xFFFFFFFF;
 
 [[noreturn]] void RaiseBadEndRecord()
 {
-    throw EZipException(QStringLiteral("Invalid ZIP64 end of central directory record"));
+    throw EZipException(QString(kErrZip64EndRecord));
 }
 
 uint64_t U64(TByteCursor &cursor)
@@ -64,7 +64,7 @@ bool ReadZip64EndRecord(TSeekableStream &stream, int64_t endRecordPosition, TDir
     }
     if (!found) {
         if (location.Offset == kMax32 || location.Size == kMax32)
-            throw EZipException(QStringLiteral("Missing ZIP64 end of central directory locator"));
+            throw EZipException(QString(kErrZip64Locator));
         return false;
     }
     TByteCursor cursor(locator + 8, 8, QString());
@@ -94,7 +94,7 @@ void ApplyZip64ExtraField(TZipHeader &header, bool central)
     if (!wantUncompressed && !wantCompressed && !wantOffset)
         return;
 
-    const QString shortField = QStringLiteral("ZIP64 extra field too short");
+    const QString shortField = kErrZip64FieldShort;
     const auto *extra = reinterpret_cast<const unsigned char *>(header.ExtraField.constData());
     TByteCursor blocks(extra, size_t(header.ExtraField.size()), QString());
     while (blocks.Has(4)) {
@@ -117,8 +117,8 @@ void ApplyZip64ExtraField(TZipHeader &header, bool central)
         // Beyond any file: a lie that would turn negative in a position.
         if (header.UncompressedSize > uint64_t(INT64_MAX) || header.CompressedSize > uint64_t(INT64_MAX)
             || header.LocalHeaderOffset > uint64_t(INT64_MAX))
-            throw EZipException(QStringLiteral("Invalid ZIP64 extra field"));
+            throw EZipException(QString(kErrZip64FieldInvalid));
         return;
     }
-    throw EZipException(QStringLiteral("Missing ZIP64 extra field"));
+    throw EZipException(QString(kErrZip64FieldMissing));
 }

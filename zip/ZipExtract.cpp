@@ -1,8 +1,9 @@
-#include "zip/ByteCursor.h"
+#include "platform/PlatformErrors.h"
 #include "zip/CompressionHandlers.h"
 #include "zip/ExtractTarget.h"
-#include "zip/Stream.h"
 #include "zip/ZipFile.h"
+#include "zip/private/ByteCursor.h"
+#include "zip/private/Stream.h"
 
 #include <algorithm>
 #include <vector>
@@ -17,7 +18,7 @@ constexpr int64_t kBlockSize = 4096;
 
 [[noreturn]] void RaiseReadError()
 {
-    throw EStreamError(QStringLiteral("Stream read error"));
+    throw EStreamError(QString(kErrStreamRead));
 }
 
 // Exactly count bytes, else "Stream read error" before the short piece is written.
@@ -59,14 +60,14 @@ bool IsEncrypted(const TZipHeader &h)
 
 [[noreturn]] void RaiseEncrypted()
 {
-    throw EZipException(QStringLiteral("The entry is encrypted"));
+    throw EZipException(QString(kErrEntryEncrypted));
 }
 
 } // namespace
 
 TZipHeader TZipFile::ReadLocalHeader(const TZipHeader &central)
 {
-    const QString badSignature = QStringLiteral("Invalid Zip Local Header signature");
+    const QString badSignature = kErrLocalSignature;
     if (central.LocalHeaderOffset > uint64_t(FStream->Size()))
         throw EZipException(badSignature);
     FStream->Seek(int64_t(central.LocalHeaderOffset) + FStartFileData);
@@ -75,7 +76,7 @@ TZipHeader TZipFile::ReadLocalHeader(const TZipHeader &central)
         throw EZipException(badSignature);
     if (FStream->ReadFully(fixed + 4, kLocalFixedSize) != int64_t(kLocalFixedSize))
         RaiseReadError();
-    TByteCursor cursor(fixed + 4, kLocalFixedSize, QStringLiteral("Stream read error"));
+    TByteCursor cursor(fixed + 4, kLocalFixedSize, QString(kErrStreamRead));
     TZipHeader local;
     local.RequiredVersion = cursor.U16();
     local.Flag = cursor.U16();
@@ -117,9 +118,9 @@ uint32_t TZipFile::ExpectedCrc(const TZipHeader &central, const TZipHeader &loca
 void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
 {
     if (FMode != zmRead)
-        throw EZipException(QStringLiteral("File must be open for reading"));
+        throw EZipException(QString(kErrMustBeOpenForReading));
     if (Index < 0 || size_t(Index) >= FFiles.size())
-        throw EZipException(QStringLiteral("The specified file was not found"));
+        throw EZipException(QString(kErrFileNotFound));
     // A copy: a handler gets the reader and could change its entries.
     const TZipHeader central = FFiles[size_t(Index)];
     // Its bytes would be ciphertext: refused before anything is created.
@@ -133,7 +134,7 @@ void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
     const TStreamConstructor makeStream = FindDecompressor(central.CompressionMethod);
     std::unique_ptr<TStream> data = makeStream ? makeStream(*FStream, *this, local) : nullptr;
     if (!data)
-        throw EZipException(QStringLiteral("Item not found"));
+        throw EZipException(QString(kErrItemNotFound));
 
     TExtractOutput output(PlanExtractTarget(Path, central.FileName.Text(), CreateSubdirs));
     if (!output.HasFile())
@@ -148,6 +149,6 @@ void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
     output.Close();
     if (output.Crc() != ExpectedCrc(central, local, dataStart)) {
         output.Discard();
-        throw EZipException(QStringLiteral("CRC error in ") + central.FileName.Text());
+        throw EZipException(QString(kErrCrcErrorIn) + central.FileName.Text());
     }
 }

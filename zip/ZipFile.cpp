@@ -1,8 +1,8 @@
 #include "zip/ZipFile.h"
 
 #include "platform/CodePages.h"
-#include "zip/ByteCursor.h"
-#include "zip/FileStream.h"
+#include "zip/private/ByteCursor.h"
+#include "zip/private/FileStream.h"
 
 #include <algorithm>
 
@@ -20,7 +20,7 @@ constexpr int64_t kDirectoryChunk = 1 << 20;
 
 QString ReadErrorText()
 {
-    return QStringLiteral("Error reading zip file");
+    return kErrReadingZip;
 }
 
 bool HasCentralSignature(TSeekableStream &stream, int64_t position)
@@ -170,7 +170,7 @@ void TZipFile::Open(const QString &ZipFileName, TZipMode OpenMode)
         return;
     std::unique_ptr<TFileStream> file = TFileStream::OpenRead(ZipFileName);
     if (file->Size() == 0)
-        throw EStreamError(QStringLiteral("Stream read error"));
+        throw EStreamError(QString(kErrStreamRead));
     FFileStream = std::move(file);
     FStream = FFileStream.get();
     FStartFileData = FStream->Position();
@@ -196,7 +196,7 @@ void TZipFile::ReadCentralDirectory()
     // Bytes in front of the archive move every local header as far as the directory.
     FStartFileData += start - int64_t(record.Offset);
 
-    const QString badSignature = QStringLiteral("Invalid Zip Central Header signature");
+    const QString badSignature = kErrCentralSignature;
     TDirectoryReader reader(*FStream, start);
     // A lying count must not reserve more than the file could hold.
     const int64_t room = std::max<int64_t>(0, FStream->Size() - start);
@@ -250,16 +250,16 @@ void TZipFile::Close()
 const TZipHeader &TZipFile::Entry(int Index) const
 {
     if (FMode == zmClosed)
-        throw EZipException(QStringLiteral("File must be open"));
+        throw EZipException(QString(kErrFileMustBeOpen));
     if (Index < 0 || size_t(Index) >= FFiles.size())
-        throw EError(QStringLiteral("Argument out of range"));
+        throw EError(QString(kErrArgumentOutOfRange));
     return FFiles[size_t(Index)];
 }
 
 int TZipFile::FileCount() const
 {
     if (FMode == zmClosed)
-        throw EZipException(QStringLiteral("File must be open"));
+        throw EZipException(QString(kErrFileMustBeOpen));
     return int(FFiles.size());
 }
 

@@ -1,7 +1,7 @@
 #include "ZipTestSupport.h"
 #include "zip/CompressionHandlers.h"
 #include "zip/ExtractTarget.h"
-#include "zip/InflateStream.h"
+#include "zip/private/InflateStream.h"
 
 #include <QDirIterator>
 

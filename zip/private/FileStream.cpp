@@ -1,8 +1,8 @@
-#include "zip/FileStream.h"
+#include "zip/private/FileStream.h"
 
 #include "platform/Errors.h"
 #include "platform/FileNames.h"
-#include "zip/Crc32.h"
+#include "zip/private/Crc32.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The archive file as a seekable stream.
 #pragma once
 
-#include "zip/Stream.h"
+#include "zip/private/Stream.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // The stream of stored (uncompressed) entries.
 #pragma once
 
-#include "zip/Stream.h"
+#include "zip/private/Stream.h"
 
 // The archive's bytes unchanged from its current position. It has no end of
 // its own: whoever reads it bounds the count.

@@ -1,7 +1,7 @@
 // The stream that inflates deflated entries.
 #pragma once
 
-#include "zip/Stream.h"
+#include "zip/private/Stream.h"
 
 #include <memory>
 #include <zlib.h>

@@ -1,4 +1,4 @@
-#include "zip/Crc32.h"
+#include "zip/private/Crc32.h"
 
 #include <libdeflate.h>
 

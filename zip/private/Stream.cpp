@@ -1,4 +1,4 @@
-#include "zip/Stream.h"
+#include "zip/private/Stream.h"
 
 int64_t TStream::ReadFully(void *buffer, int64_t count)
 {

@@ -1,4 +1,4 @@
-#include "zip/InflateStream.h"
+#include "zip/private/InflateStream.h"
 
 #include "zip/ZipErrors.h"
 
