@@ -9,7 +9,7 @@
 enum class TCliCommand { ccListing, ccZipListing, ccExtract, ccHelp, ccVersion };
 
 // The listing's writers, by their names on the command line.
-enum class TCliFormat { cfText, cfHTML, cfCSV, cfTSV, cfXLS, cfClipboard };
+enum class TCliFormat { cfText, cfHTML, cfCSV, cfTSV, cfXLS, cfClipboard, cfJSON, cfJSONL };
 
 struct TCliOptions
 {
@@ -25,6 +25,11 @@ struct TCliOptions
     bool Headers = true;
     bool GridLines = true;
     bool Count = false;
+    bool Recursive = false;
+    int MaxDepth = 0; // 0: no limit
+    bool OneFileSystem = false;
+    qint64 Limit = -1; // -1: every row
+    bool Reverse = false;
     QString Archive;
     int ExtractIndex = -1;
     QString ExtractFolder;

@@ -1,5 +1,6 @@
 #include "cli/ListingCommand.h"
 
+#include "cli/TreeCommand.h"
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
 #include "listing/Listing.h"
@@ -42,6 +43,8 @@ void CheckFolder(const QString &folder, const QString &shown)
     ::closedir(dir);
 }
 
+} // namespace
+
 void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString &folder, QIODevice &out)
 {
     const bool toFile = !o.OutputFile.isEmpty();
@@ -70,15 +73,18 @@ void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString
     case TCliFormat::cfClipboard:
         GridToClipboard(sgFiles);
         break;
+    case TCliFormat::cfJSON:
+    case TCliFormat::cfJSONL:
+        break; // written from the tree's rows
     }
 }
 
-} // namespace
-
-void RunListing(const TCliOptions &o, QIODevice &out)
+int RunListing(const TCliOptions &o, QIODevice &out)
 {
     const QString folder = FullFolderPath(o.Folder);
     CheckFolder(folder, o.Folder);
+    if (UsesTreeListing(o))
+        return RunTreeListing(o, folder, out);
 
     TListing listing;
     listing.sgFiles.SetShowHeader(o.Headers);
@@ -102,4 +108,5 @@ void RunListing(const TCliOptions &o, QIODevice &out)
         const QByteArray count = listing.CountText().toLocal8Bit() + '\n';
         std::fputs(count.constData(), stderr);
     }
+    return 0;
 }

@@ -85,10 +85,11 @@ int main(int argc, char *argv[])
         PrintError(out.errorString());
         return 1;
     }
+    int status = 0;
     try {
         switch (options.Command) {
         case TCliCommand::ccListing:
-            RunListing(options, out);
+            status = RunListing(options, out);
             break;
         case TCliCommand::ccZipListing:
             RunZipListing(options, out);
@@ -109,5 +110,5 @@ int main(int argc, char *argv[])
         PrintError(QString::fromLocal8Bit(e.what()));
         return 1;
     }
-    return 0;
+    return status;
 }

@@ -14,6 +14,8 @@ namespace {
 // The code of a file that another program holds.
 constexpr int kSharingViolation = 32;
 
+} // namespace
+
 int OpenTextFile(const QString &fileName)
 {
     if (fileName.size() > MaxPathLength)
@@ -30,8 +32,6 @@ int OpenTextFile(const QString &fileName)
     }
     return fd;
 }
-
-} // namespace
 
 TTextFileOutput::TTextFileOutput(const QString &fileName)
     : FSink(OpenTextFile(fileName), fileName)
