@@ -100,5 +100,5 @@ screenshot: deps $(BUILD)/build.ninja
 	@scripts/install-deps xvfb xauth python3 fonts-dejavu-core
 	cmake --build $(BUILD) -j $(JOBS) --target cartola_screenshot
 	scripts/make-screenshot-home $(SCREENSHOT_HOME)
-	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/tests/app/cartola_screenshot \
+	xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/tools/cartola_screenshot \
 	  $(SCREENSHOT_HOME) docs/screenshot.png Holiday "Sunset over the bay.png"

@@ -1,3 +1,4 @@
+// The application object: its event loop's last guard around handlers.
 #pragma once
 
 #include <QApplication>

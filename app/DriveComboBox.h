@@ -1,3 +1,4 @@
+// The drive list box, which refreshes itself when it opens.
 #pragma once
 
 #include <QComboBox>

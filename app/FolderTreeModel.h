@@ -1,3 +1,4 @@
+// The item model that shows the folder tree in the tree view.
 #pragma once
 
 #include "listing/FolderTree.h"

@@ -1,3 +1,4 @@
+// The item model that shows a Grid table in a table view.
 #pragma once
 
 #include "listing/GridTable.h"

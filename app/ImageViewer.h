@@ -1,3 +1,4 @@
+// The picture preview widget.
 #pragma once
 
 #include <QImage>

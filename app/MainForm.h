@@ -1,3 +1,4 @@
+// The main window TfrmMain: its controls, tables and event handlers.
 #pragma once
 
 #include "listing/FolderTree.h"
@@ -27,6 +28,7 @@ class TFolderTreeModel;
 class TGridModel;
 class TImageViewer;
 class TZipFile;
+struct TExportFormat;
 
 // Opens a document, folder, web address or mailto: link; the outcome is not looked at.
 class TMisc
@@ -164,7 +166,7 @@ private:
     void BindEvents();
     void ApplyStyle();
     void ApplySavedSplitterSizes();
-    void ExportListing(int type, const QString &fileName);
+    void ExportListing(const TExportFormat &format, const QString &fileName);
     QString HtmlHeading() const;
     void showEvent(QShowEvent *event) override;
 

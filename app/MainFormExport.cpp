@@ -1,7 +1,6 @@
 // The Preview and Save commands of the six export types.
 #include "app/MainForm.h"
-#include "export/uNativeXLSExport.h"
-#include "export/uSGExports.h"
+#include "export/ExportFormat.h"
 #include "platform/Clipboard.h"
 #include "platform/SpecialFolders.h"
 
@@ -14,29 +13,6 @@
 #include <algorithm>
 
 namespace {
-
-enum TExportKind { ekText = 0, ekHTML = 1, ekCSV = 2, ekTSV = 3, ekClipboard = 4, ekXLS = 5 };
-
-struct TExportType
-{
-    const char *PreviewFile;
-    const char *DefaultExt;
-    const char *Filter; // description|pattern pairs
-};
-
-constexpr TExportType kExportTypes[] = {
-    {"BrambleTemp.txt", "txt", "Text File|*.txt|All Files|*"},
-    {"BrambleTemp.htm", "html", "HTML File|*.html|All Files|*"},
-    {"BrambleTemp.csv", "csv", "Comma-Seperated Text File|*.csv|All Files|*"},
-    {"BrambleTemp.txt", "txt", "Tab-Seperated Text File|txt|All Files|*"},
-    {nullptr, nullptr, nullptr},
-    {"BrambleTemp.xls", "xls", "Excel Spreadsheet|xls|All Files|*"},
-};
-
-bool IsFileType(int type)
-{
-    return type >= ekText && type <= ekXLS && type != ekClipboard;
-}
 
 // "Text File|*.txt|All Files|*" -> "Text File (*.txt)", "All Files (*)".
 QStringList NameFilters(const QString &filter)
@@ -91,56 +67,47 @@ QString TfrmMain::HtmlHeading() const
     return FTree.Root().TagString + (node ? node->Text : QString());
 }
 
-void TfrmMain::ExportListing(int type, const QString &fileName)
+void TfrmMain::ExportListing(const TExportFormat &format, const QString &fileName)
 {
-    const bool headers = cbHeaders->isChecked();
-    switch (type) {
-    case ekText:
-    case ekTSV:
-        GridToDelimited(fileName, QLatin1Char('\t'), headers, sgFiles);
-        break;
-    case ekCSV:
-        GridToDelimited(fileName, QLatin1Char(','), headers, sgFiles);
-        break;
-    case ekHTML:
-        GridToHTML(fileName, sgFiles, HtmlHeading(), headers);
-        break;
-    case ekXLS:
-        GridToXLS(fileName, headers, cbGridLines->isChecked(), sgFiles);
-        break;
-    default:
-        break;
-    }
+    TExportOptions options;
+    options.Headers = cbHeaders->isChecked();
+    options.GridLines = cbGridLines->isChecked();
+    options.Heading = HtmlHeading();
+    ExportGrid(format, {fileName}, options, sgFiles);
 }
 
 void TfrmMain::btnPreviewClick()
 {
-    const int type = ExportTypeIndex();
-    if (IsFileType(type)) {
-        const QString path = UserTempDir() + QString::fromLatin1(kExportTypes[type].PreviewFile);
-        ExportListing(type, path);
+    const TExportFormat *format = ExportFormatAt(ExportTypeIndex());
+    if (!format)
+        return;
+    if (format->WritesFile()) {
+        const QString path = UserTempDir() + QString::fromLatin1(format->PreviewFile);
+        ExportListing(*format, path);
         TMisc::Open(path);
-    } else if (type == ekClipboard) {
+    } else {
         memoPreview->clear();
         memoPreview->show();
-        GridToClipboard(sgFiles);
+        ExportListing(*format, QString());
         memoPreview->insertPlainText(Clipboard().Text());
     }
 }
 
 void TfrmMain::btnSaveClick()
 {
-    const int type = ExportTypeIndex();
-    if (IsFileType(type)) {
+    const TExportFormat *format = ExportFormatAt(ExportTypeIndex());
+    if (!format)
+        return;
+    if (format->WritesFile()) {
         if (!FSaveDialog)
             FSaveDialog = std::make_unique<TQtSaveDialog>();
-        FSaveDialog->SetDefaultExt(QString::fromLatin1(kExportTypes[type].DefaultExt));
-        FSaveDialog->SetFilter(QString::fromLatin1(kExportTypes[type].Filter));
+        FSaveDialog->SetDefaultExt(QString::fromLatin1(format->DefaultExt));
+        FSaveDialog->SetFilter(QString::fromLatin1(format->Filter));
         FSaveDialog->SetFilterIndex(0);
         if (!FSaveDialog->Execute(this))
             return;
-        ExportListing(type, FSaveDialog->FileName());
-    } else if (type == ekClipboard) {
-        GridToClipboard(sgFiles);
+        ExportListing(*format, FSaveDialog->FileName());
+    } else {
+        ExportListing(*format, QString());
     }
 }

@@ -4,6 +4,7 @@
 #include "app/GridModel.h"
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
+#include "export/ExportFormat.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -120,12 +121,8 @@ void TfrmMain::BuildLayout()
     GroupBox1 = GroupBox("GroupBox1", "File Op&tions", Panel1);
     auto *fileOptions = new QGridLayout(GroupBox1);
     cbExportType = Named(new QComboBox(GroupBox1), "cbExportType");
-    cbExportType->addItems({QStringLiteral("Text File"),
-        QStringLiteral("HTML"),
-        QStringLiteral("Comma-Separated File"),
-        QStringLiteral("Tab-Separated File"),
-        QStringLiteral("Clipboard"),
-        QStringLiteral("Excel Spreadsheet")});
+    for (const TExportFormat &format : ExportFormats())
+        cbExportType->addItem(QString::fromLatin1(format.Caption));
     cbExportType->setCurrentIndex(1);
     btnPreview = Named(new QPushButton(QStringLiteral("&Preview"), GroupBox1), "btnPreview");
     btnSave = Named(new QPushButton(QStringLiteral("&Save"), GroupBox1), "btnSave");

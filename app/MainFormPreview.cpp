@@ -2,6 +2,7 @@
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
 #include "fileutils/FileUtils.h"
+#include "fileutils/PathNames.h"
 #include "fileutils/TextPreview.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
@@ -43,11 +44,7 @@ QImage LoadPicture(const QString &path)
 // The icon of an application bundle, Name.icns in its resources.
 QImage LoadBundleIcon(const QString &path)
 {
-    const qsizetype sep = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char(':')));
-    QString name = path.mid(sep + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        name.truncate(dot);
+    const QString name = NameWithoutExtension(path, TNameStart::nsSlashOrColon);
     const QString first = path + QStringLiteral("/Contents/Resources/") + name + QStringLiteral(".icns");
     if (IsRegularFile(first))
         return LoadPicture(first);
@@ -110,7 +107,7 @@ void TfrmMain::sgFilesSelChanged()
         Image1->hide();
     }
 
-    if (TextPreviewExtensions().contains(PathExtension(path))) {
+    if (TextPreviewExtensions().contains(ExtractExtension(path, TNameStart::nsSlashOrColon))) {
         memoPreview->raise();
         memoPreview->show();
         memoPreview->setPlainText(BreakLongLines(ReadTextPreview(path)));
@@ -170,8 +167,7 @@ void TfrmMain::stgZippedFilesDblClick()
     FZipFile->Extract(index, folder, true);
     const QString target = JoinExtractPath(folder, FZipFile->FileName(index));
     if (!ShellOpenFile(target)) {
-        const QString name = target.mid(
-            std::max(target.lastIndexOf(QLatin1Char('/')), target.lastIndexOf(QLatin1Char(':'))) + 1);
+        const QString name = FileNameOf(target, TNameStart::nsSlashOrColon);
         AssociationErrorBox(
             QStringLiteral("Could not open %1 - A file association may not have been set.").arg(name));
     }

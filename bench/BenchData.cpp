@@ -1,6 +1,6 @@
 #include "BenchData.h"
 
-#include "ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,3 +1,4 @@
+// Deterministic data the benchmarks generate and share.
 #pragma once
 
 #include <QByteArray>

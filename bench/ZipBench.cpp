@@ -1,5 +1,5 @@
 #include "BenchData.h"
-#include "ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 #include "zip/ZipFile.h"
 
 #include <QTemporaryDir>

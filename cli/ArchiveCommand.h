@@ -1,3 +1,4 @@
+// cartola-list --zip: an archive's entry table and the extraction of one entry.
 #pragma once
 
 #include "cli/CommandLine.h"

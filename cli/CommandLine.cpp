@@ -7,17 +7,6 @@
 
 namespace {
 
-const std::pair<const char *, TCliFormat> kFormats[] = {
-    {"text", TCliFormat::cfText},
-    {"html", TCliFormat::cfHTML},
-    {"csv", TCliFormat::cfCSV},
-    {"tsv", TCliFormat::cfTSV},
-    {"xls", TCliFormat::cfXLS},
-    {"clipboard", TCliFormat::cfClipboard},
-    {"json", TCliFormat::cfJSON},
-    {"jsonl", TCliFormat::cfJSONL},
-};
-
 // The sort names and the listing headers they choose.
 const std::pair<const char *, const char *> kSorts[] = {
     {"name", "Name"},
@@ -180,19 +169,13 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
     }
 
     const QString format = p.Parser.value(p.Format);
-    bool known = false;
-    for (const auto &[name, value] : kFormats) {
-        if (format == QLatin1String(name)) {
-            o.Format = value;
-            known = true;
-        }
-    }
-    if (!known)
+    o.Format = FindExportFormat(format);
+    if (!o.Format)
         Usage(QStringLiteral("Unknown format '%1'; use text, html, csv, tsv, xls, clipboard, json or jsonl.")
                   .arg(format));
 
     const QString sort = p.Parser.value(p.Sort);
-    known = false;
+    bool known = false;
     for (const auto &[name, header] : kSorts) {
         if (sort == QLatin1String(name)) {
             o.SortHeader = QLatin1String(header);
@@ -254,9 +237,9 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
     o.Folder = positional.first();
     if (o.Folder.isEmpty())
         Usage(QStringLiteral("The folder name is empty."));
-    if (o.Format == TCliFormat::cfXLS && o.OutputFile.isEmpty())
+    if (o.Format == FindExportFormat(QStringLiteral("xls")) && o.OutputFile.isEmpty())
         Usage(QStringLiteral("The xls format needs -o FILE."));
-    if (o.Format == TCliFormat::cfClipboard && !o.OutputFile.isEmpty())
+    if (!o.Format->WritesFile() && !o.OutputFile.isEmpty())
         Usage(QStringLiteral("The clipboard format writes no file; leave out -o."));
     return o;
 }

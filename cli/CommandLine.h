@@ -1,5 +1,7 @@
+// cartola-list's command line: options, parsing, help and version texts.
 #pragma once
 
+#include "export/ExportFormat.h"
 #include "platform/Errors.h"
 
 #include <QString>
@@ -8,14 +10,11 @@
 // What the command line asks for.
 enum class TCliCommand { ccListing, ccZipListing, ccExtract, ccHelp, ccVersion };
 
-// The listing's writers, by their names on the command line.
-enum class TCliFormat { cfText, cfHTML, cfCSV, cfTSV, cfXLS, cfClipboard, cfJSON, cfJSONL };
-
 struct TCliOptions
 {
     TCliCommand Command = TCliCommand::ccListing;
     QString Folder;
-    TCliFormat Format = TCliFormat::cfHTML;
+    const TExportFormat *Format = FindExportFormat(QStringLiteral("html"));
     QString OutputFile; // empty: standard output
     QString Mask = QStringLiteral("*.*");
     QString SortHeader = QStringLiteral("Name"); // the header of the sort column

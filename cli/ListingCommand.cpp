@@ -1,8 +1,7 @@
 #include "cli/ListingCommand.h"
 
 #include "cli/TreeCommand.h"
-#include "export/uNativeXLSExport.h"
-#include "export/uSGExports.h"
+#include "export/ExportFormat.h"
 #include "listing/Listing.h"
 #include "platform/LocaleServices.h"
 
@@ -47,36 +46,16 @@ void CheckFolder(const QString &folder, const QString &shown)
 
 void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString &folder, QIODevice &out)
 {
-    const bool toFile = !o.OutputFile.isEmpty();
-    switch (o.Format) {
-    case TCliFormat::cfText:
-    case TCliFormat::cfTSV:
-    case TCliFormat::cfCSV: {
-        const QChar delimiter = o.Format == TCliFormat::cfCSV ? QLatin1Char(',') : QLatin1Char('\t');
-        if (toFile)
-            GridToDelimited(o.OutputFile, delimiter, o.Headers, sgFiles);
-        else
-            GridToDelimited(out, delimiter, o.Headers, sgFiles);
-        break;
-    }
-    case TCliFormat::cfHTML:
-        // The heading is the folder's full path; on standard output the page
-        // takes its title from the folder's name, as a file would from its own.
-        if (toFile)
-            GridToHTML(o.OutputFile, sgFiles, folder, o.Headers);
-        else
-            GridToHTML(out, folder, sgFiles, folder, o.Headers);
-        break;
-    case TCliFormat::cfXLS:
-        GridToXLS(o.OutputFile, o.Headers, o.GridLines, sgFiles);
-        break;
-    case TCliFormat::cfClipboard:
-        GridToClipboard(sgFiles);
-        break;
-    case TCliFormat::cfJSON:
-    case TCliFormat::cfJSONL:
-        break; // written from the tree's rows
-    }
+    // The heading is the folder's full path; on standard output the page
+    // takes its title from the folder's name, as a file would from its own.
+    TExportTarget target{folder, &out};
+    if (!o.OutputFile.isEmpty())
+        target = {o.OutputFile, nullptr};
+    TExportOptions options;
+    options.Headers = o.Headers;
+    options.GridLines = o.GridLines;
+    options.Heading = folder;
+    ExportGrid(*o.Format, target, options, sgFiles);
 }
 
 int RunListing(const TCliOptions &o, QIODevice &out)

@@ -1,3 +1,4 @@
+// cartola-list's folder listing: scan, sort and one export.
 #pragma once
 
 #include "cli/CommandLine.h"

@@ -2,10 +2,8 @@
 
 #include "cli/ListingCommand.h"
 #include "cli/TreeProgress.h"
-#include "export/JsonListing.h"
-#include "export/OutputSink.h"
+#include "export/ExportFormat.h"
 #include "export/TextFileOutput.h"
-#include "export/uSGExports.h"
 #include "listing/FolderScan.h"
 #include "listing/Listing.h"
 #include "listing/TreeListing.h"
@@ -22,16 +20,6 @@ namespace {
 // Rows made into cells at a time for the delimited writers, which stream.
 constexpr size_t kChunkRows = 16384;
 
-bool IsJson(TCliFormat format)
-{
-    return format == TCliFormat::cfJSON || format == TCliFormat::cfJSONL;
-}
-
-bool IsDelimited(TCliFormat format)
-{
-    return format == TCliFormat::cfText || format == TCliFormat::cfTSV || format == TCliFormat::cfCSV;
-}
-
 // The output file as the writers open it, as a device to write in parts.
 std::unique_ptr<QFile> OpenOutput(const QString &fileName)
 {
@@ -44,21 +32,20 @@ std::unique_ptr<QFile> OpenOutput(const QString &fileName)
     return file;
 }
 
-void WriteJson(const TCliOptions &o, TTreeListing &listing, QIODevice &out)
+// The tree's rows as the data formats take them.
+class TTreeRows : public IListingRows
 {
-    std::unique_ptr<TOutputSink> sink;
-    if (o.OutputFile.isEmpty())
-        sink = std::make_unique<TOutputSink>(out);
-    else
-        sink = std::make_unique<TOutputSink>(OpenTextFile(o.OutputFile), o.OutputFile);
-    TJsonListingWriter writer(*sink, o.Format == TCliFormat::cfJSONL);
-    TJsonRow json;
-    json.OffsetSeconds = listing.OffsetSeconds();
-    for (size_t i = 0; i < listing.Count(); ++i) {
-        const TTreeRow &row = listing.Row(i);
-        const TTreeFolder &folder = listing.FolderOf(row);
-        json.NameBytes = QByteArray::fromRawData(row.Name, qsizetype(std::strlen(row.Name)));
-        json.Name = listing.Name(row);
+public:
+    explicit TTreeRows(TTreeListing &listing)
+        : FListing(listing)
+    { }
+    size_t Count() const override { return FListing.Count(); }
+    void Row(size_t index, TJsonRow &json) override
+    {
+        const TTreeRow &row = FListing.Row(index);
+        const TTreeFolder &folder = FListing.FolderOf(row);
+        json.NameBytes = QByteArray(row.Name);
+        json.Name = FListing.Name(row);
         json.PathBytes = folder.Bytes;
         json.Path = folder.Path;
         json.Extension = row.IsFolder ? QString() : ExtractExtension(json.Name);
@@ -66,27 +53,40 @@ void WriteJson(const TCliOptions &o, TTreeListing &listing, QIODevice &out)
         json.Size = row.Size;
         json.HasModified = row.Exists;
         json.ModifiedMs = row.ModifiedMs;
-        json.SizeText = listing.SizeText(row);
-        json.ModifiedText = listing.ModifiedText(row);
-        writer.Write(json);
+        json.OffsetSeconds = FListing.OffsetSeconds();
+        json.SizeText = FListing.SizeText(row);
+        json.ModifiedText = FListing.ModifiedText(row);
     }
-    writer.Finish();
-    sink->Close();
+
+private:
+    TTreeListing &FListing;
+};
+
+TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
+{
+    TExportOptions options;
+    options.Headers = o.Headers;
+    options.GridLines = o.GridLines;
+    options.Heading = folder;
+    return options;
 }
 
-void WriteDelimitedParts(const TCliOptions &o, TTreeListing &listing, TGridTable &grid, QIODevice &out)
+// The display table a part at a time, so a big tree is never all text at once.
+void WriteInParts(
+    const TCliOptions &o, const QString &folder, TTreeListing &listing, TGridTable &grid, QIODevice &out)
 {
     std::unique_ptr<QFile> file;
-    QIODevice *device = &out;
+    TExportTarget target{folder, &out};
     if (!o.OutputFile.isEmpty()) {
         file = OpenOutput(o.OutputFile);
-        device = file.get();
+        target = {o.OutputFile, file.get()};
     }
-    const QChar delimiter = o.Format == TCliFormat::cfCSV ? QLatin1Char(',') : QLatin1Char('\t');
+    TExportOptions options = WriterOptions(o, folder);
     size_t first = 0;
     do {
         listing.FillDisplayTable(first, kChunkRows, grid);
-        GridToDelimited(*device, delimiter, o.Headers && first == 0, grid);
+        ExportGrid(*o.Format, target, options, grid);
+        options.Headers = false;
         first += kChunkRows;
     } while (first < listing.Count());
 }
@@ -95,7 +95,7 @@ void WriteDelimitedParts(const TCliOptions &o, TTreeListing &listing, TGridTable
 
 bool UsesTreeListing(const TCliOptions &o)
 {
-    return o.Recursive || IsJson(o.Format) || o.Limit >= 0 || o.Reverse;
+    return o.Recursive || o.Format->RowsWriter || o.Limit >= 0 || o.Reverse;
 }
 
 int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
@@ -131,10 +131,13 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
     if (o.Limit >= 0)
         listing.Limit(o.Limit);
 
-    if (IsJson(o.Format)) {
-        WriteJson(o, listing, out);
-    } else if (IsDelimited(o.Format)) {
-        WriteDelimitedParts(o, listing, columns.sgFiles, out);
+    if (o.Format->RowsWriter) {
+        TTreeRows rows(listing);
+        ExportRows(*o.Format,
+            o.OutputFile.isEmpty() ? TExportTarget{folder, &out} : TExportTarget{o.OutputFile, nullptr},
+            rows);
+    } else if (o.Format->WritesInParts) {
+        WriteInParts(o, folder, listing, columns.sgFiles, out);
     } else {
         listing.FillDisplayTable(0, listing.Count(), columns.sgFiles);
         WriteListing(o, columns.sgFiles, folder, out);

@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
 
     std::unique_ptr<QCoreApplication> app;
     const bool clipboard =
-        options.Command == TCliCommand::ccListing && options.Format == TCliFormat::cfClipboard;
+        options.Command == TCliCommand::ccListing && !options.Format->WritesFile();
     if (clipboard && !HasDisplay()) {
         PrintError(QStringLiteral("There is no display, so there is no clipboard"));
         return 1;

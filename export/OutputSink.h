@@ -1,3 +1,4 @@
+// The buffered byte sink every export writes through, to a file or a device.
 #pragma once
 
 #include <QString>

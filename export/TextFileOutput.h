@@ -1,3 +1,4 @@
+// Text file output: Windows-1252 lines ended with CR LF.
 #pragma once
 
 #include "export/OutputSink.h"

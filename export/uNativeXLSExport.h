@@ -1,3 +1,4 @@
+// The XLS writer: BIFF2 cell records.
 #pragma once
 
 #include "listing/GridTable.h"

@@ -1,6 +1,7 @@
 #include "export/uSGExports.h"
 
 #include "export/TextFileOutput.h"
+#include "fileutils/PathNames.h"
 #include "platform/Clipboard.h"
 
 namespace {
@@ -89,12 +90,6 @@ QString Escaped(QLatin1String before, const QString &text, QLatin1String after)
     return line;
 }
 
-// The last component of the path.
-QString PageTitle(const QString &fileName)
-{
-    return fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 void WriteHTML(TTextFileOutput &out,
     const QString &fileName,
     const TGridTable &grid,
@@ -108,7 +103,7 @@ void WriteHTML(TTextFileOutput &out,
     line("<HTML>");
     line("<HEAD>");
     line("<META HTTP - EQUIV = \"Content - Type\" CONTENT = \"TEXT/HTML\">");
-    out.WriteLine(Escaped(QLatin1String("<TITLE>"), PageTitle(fileName), QLatin1String("</TITLE>")));
+    out.WriteLine(Escaped(QLatin1String("<TITLE>"), FileNameOf(fileName), QLatin1String("</TITLE>")));
     line("</HEAD>");
     line("");
     line("<BODY BGCOLOR=#FFFFFF LINK=#0000FF ALINK=#FF0000 VLINK=#FFFF00 TEXT=#000000>");

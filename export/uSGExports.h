@@ -1,3 +1,4 @@
+// The delimited text, clipboard and HTML writers.
 #pragma once
 
 #include "listing/GridTable.h"

@@ -1,5 +1,6 @@
 #include "fileutils/FileUtils.h"
 
+#include "fileutils/PathNames.h"
 #include "platform/FloatFormat.h"
 #include "platform/LocaleServices.h"
 #include "platform/ShellOpen.h"
@@ -42,14 +43,8 @@ QString FormatFileSize(int64_t bytes)
 
 QString BaseTempDirFrom(const QString &tempDir, const QString &executablePath, uint64_t tickCountMs)
 {
-    QString dir = tempDir;
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
-    const qsizetype slash = executablePath.lastIndexOf(QLatin1Char('/'));
-    QString name = executablePath.mid(slash + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        name.truncate(dot);
+    const QString dir = FolderWithDelimiter(tempDir);
+    const QString name = NameWithoutExtension(executablePath);
     const uint32_t number = uint32_t(tickCountMs * 10000u);
     return dir + name + QString::number(number);
 }

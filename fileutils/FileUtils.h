@@ -1,3 +1,4 @@
+// Small file utilities: size texts, temporary folders, profile folder, DOS dates.
 #pragma once
 
 #include <QString>

@@ -1,5 +1,6 @@
 #include "fileutils/IniFile.h"
 
+#include "fileutils/PathNames.h"
 #include "platform/Errors.h"
 #include "platform/FloatFormat.h"
 
@@ -383,13 +384,8 @@ void TIniFile::UpdateFile()
 
 QString SettingsFilePath(const QString &appDataDir, const QString &executablePath)
 {
-    QString path = appDataDir;
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    QString baseName = executablePath.mid(executablePath.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = baseName.lastIndexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        baseName.truncate(dot);
+    const QString path = FolderWithDelimiter(appDataDir);
+    const QString baseName = NameWithoutExtension(executablePath);
     return path + baseName + QLatin1Char('/') + baseName + QStringLiteral(".ini");
 }
 

@@ -1,3 +1,4 @@
+// The settings file: a byte-faithful INI reader and writer.
 #pragma once
 
 #include "platform/LocaleServices.h"

@@ -39,13 +39,6 @@ QString DecodeTextPreview(const QByteArray &bytes)
     return FromAnsi(bytes);
 }
 
-QString PathExtension(const QString &path)
-{
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    const qsizetype sep = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char(':')));
-    return dot > sep ? path.mid(dot) : QString();
-}
-
 QString ReadTextPreview(const QString &path)
 {
     if (path.size() >= 248)

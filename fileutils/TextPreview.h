@@ -1,3 +1,4 @@
+// The text preview: which files count as text and how their bytes are read.
 #pragma once
 
 #include <QByteArray>
@@ -15,6 +16,3 @@ QString DecodeTextPreview(const QByteArray &bytes);
 // Reads the beginning of a file for the preview and decodes it. Only regular
 // files are opened: a FIFO or a device would block or never end.
 QString ReadTextPreview(const QString &path);
-
-// The extension of a path: from the last "." after the last "/" or ":", the dot included.
-QString PathExtension(const QString &path);

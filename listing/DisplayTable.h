@@ -1,3 +1,4 @@
+// The sort choices and the display table built from the staging grids.
 #pragma once
 
 #include "listing/GridTable.h"

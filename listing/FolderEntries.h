@@ -1,3 +1,4 @@
+// One folder's entries as the scan sees them.
 #pragma once
 
 #include <cstdint>

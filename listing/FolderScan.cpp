@@ -80,18 +80,6 @@ QString DaySerialText(double dateTime, QChar decimalSeparator)
     return FloatToStrGeneral(dateTime, decimalSeparator);
 }
 
-QString ExtractExtension(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
-QString NameWithoutExtension(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? name : name.left(dot);
-}
-
 bool MaskAccepts(const QString &mask, const QString &extension)
 {
     if (mask == QLatin1String("*.*"))
@@ -121,11 +109,6 @@ void CheckPathText(const QString &fullPath)
 QString CountLabelText(int folders, int files)
 {
     return QStringLiteral("Folders: %1  Files: %2").arg(folders).arg(files);
-}
-
-QString FolderWithDelimiter(const QString &path)
-{
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
 }
 
 void ScanFolder(const QString &folder,

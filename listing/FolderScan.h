@@ -1,5 +1,7 @@
+// The folder scan into the staging grids, with its small helpers.
 #pragma once
 
+#include "fileutils/PathNames.h"
 #include "listing/GridTable.h"
 
 #include <QString>
@@ -25,10 +27,6 @@ QString PadLeft(int width, QChar fill, int64_t value);
 // A date-time value in the general format with 15 significant digits, no exponent.
 QString DaySerialText(double dateTime, QChar decimalSeparator);
 
-// The extension with its dot, from the last "." of the name; empty without one.
-QString ExtractExtension(const QString &name);
-QString NameWithoutExtension(const QString &name);
-
 // A file passes when the mask is "*.*", or when its extension is non-empty and
 // occurs in the mask text, with case.
 bool MaskAccepts(const QString &mask, const QString &extension);
@@ -37,9 +35,6 @@ bool MaskAccepts(const QString &mask, const QString &extension);
 void CheckPathText(const QString &fullPath);
 
 QString CountLabelText(int folders, int files);
-
-// P with a trailing "/".
-QString FolderWithDelimiter(const QString &path);
 
 // Lists the folder P into the staging grids, emptied first together with the
 // display table, and drops a staging grid's unused empty row when the scan

@@ -1,3 +1,4 @@
+// The folder tree's data, filled lazily from the file system.
 #pragma once
 
 #include <QString>

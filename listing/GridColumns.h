@@ -1,3 +1,4 @@
+// The columns of the window's four Grid tables.
 #pragma once
 
 #include "listing/GridTable.h"

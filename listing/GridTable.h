@@ -1,3 +1,4 @@
+// The Grid table: columns, text cells, selection and display flags.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// One folder listing: its three Grid tables, scanned and sorted.
 #pragma once
 
 #include "listing/FolderScan.h"

@@ -1,3 +1,4 @@
+// The sort of a Grid table by one column.
 #pragma once
 
 #include "listing/GridTable.h"

@@ -1,3 +1,4 @@
+// The clipboard service, replaceable in tests.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// Conversions between text and the 8-bit code pages.
 #pragma once
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// The exception classes and the error display's text rule.
 #pragma once
 
 #include <QByteArray>

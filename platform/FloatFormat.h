@@ -1,3 +1,4 @@
+// The general number format of floating-point values.
 #pragma once
 
 #include <QChar>

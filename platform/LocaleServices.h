@@ -1,3 +1,4 @@
+// The user's locale: numbers, dates and text comparison.
 #pragma once
 
 #include <QCollator>

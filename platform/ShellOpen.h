@@ -1,3 +1,4 @@
+// Opening files and links with their associated applications.
 #pragma once
 
 #include <QString>

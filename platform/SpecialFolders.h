@@ -1,3 +1,4 @@
+// The user's special folders and process data.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// The bounds-checked little-endian reader of archive records.
 #pragma once
 
 #include "zip/ZipErrors.h"

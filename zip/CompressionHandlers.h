@@ -1,3 +1,4 @@
+// The table of compression methods and their stream constructors.
 #pragma once
 
 #include <cstdint>

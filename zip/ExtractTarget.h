@@ -1,3 +1,4 @@
+// Where an extracted entry goes, confined to its target folder.
 #pragma once
 
 #include "zip/Stream.h"

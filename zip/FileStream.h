@@ -1,3 +1,4 @@
+// The archive file as a seekable stream.
 #pragma once
 
 #include "zip/Stream.h"

@@ -1,3 +1,4 @@
+// The stream that inflates deflated entries.
 #pragma once
 
 #include "zip/Stream.h"

@@ -1,3 +1,4 @@
+// The stream of stored (uncompressed) entries.
 #pragma once
 
 #include "zip/Stream.h"

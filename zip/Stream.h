@@ -1,3 +1,4 @@
+// The stream interfaces the reader and extraction use.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The texts of the archive entry table.
 #pragma once
 
 #include <QString>

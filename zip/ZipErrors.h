@@ -1,3 +1,4 @@
+// The archive reader's exception classes.
 #pragma once
 
 #include "platform/Errors.h"

@@ -1,3 +1,4 @@
+// The ZIP archive reader TZipFile.
 #pragma once
 
 #include "zip/ZipErrors.h"

@@ -1,3 +1,4 @@
+// The entry record TZipHeader and its stored texts.
 #pragma once
 
 #include <QByteArray>

@@ -118,6 +118,60 @@ protected:
             w.btnEmail,
             w.btnHome};
     }
+
+    // One row per control: what a screen reader names it, the caption that
+    // labels it (on the control itself, its group box or its label; "&"
+    // removed) and the Alt key that moves the focus to it.
+    struct TControlRow
+    {
+        QWidget *Control;
+        const char *Name;
+        QWidget *Captioned = nullptr; // shows Caption
+        const char *Caption = nullptr;
+        int Key = 0; // with Alt; 0 where the caption's key does more than focus
+    };
+    static std::vector<TControlRow> Controls(TfrmMain &w)
+    {
+        return {
+            {w.GroupBox4, "Drives:", w.GroupBox4, "Drives:"},
+            {w.cbDrives, "Drives:", nullptr, nullptr, Qt::Key_D},
+            {w.GroupBox1, "File Options", w.GroupBox1, "File Options"},
+            {w.cbExportType, "File Options", nullptr, nullptr, Qt::Key_T},
+            {w.btnPreview, "Preview", w.btnPreview, "Preview"},
+            {w.btnSave, "Save", w.btnSave, "Save"},
+            {w.GroupBox2, "Show:"},
+            {w.cbFiles, "Files", w.cbFiles, "Files"},
+            {w.cbFolders, "Folders", w.cbFolders, "Folders"},
+            {w.cbExt, "Extensions", w.cbExt, "Extensions"},
+            {w.cbHeaders, "Headers", w.cbHeaders, "Headers"},
+            {w.cbGridLines, "GridLines", w.cbGridLines, "GridLines", Qt::Key_G},
+            {w.GroupBox3, "Options:"},
+            {w.edMask, "Mask:", w.Label1, "Mask:  ", Qt::Key_M},
+            {w.cbSort, "Sort:", w.Label3, "Sort:", Qt::Key_R},
+            {w.grpFolders, "Folders", w.grpFolders, "Folders"},
+            {w.tvFolderTree, "Folders", nullptr, nullptr, Qt::Key_F},
+            {w.grpPreview, "Preview", w.grpPreview, "Preview"},
+            {w.memoPreview, "Preview", nullptr, nullptr, Qt::Key_V},
+            {w.Image1, "Preview"},
+            {w.stgZippedFilesView, "Archive entries"},
+            {w.grpFiles, "Files:", w.grpFiles, "Files:"},
+            {w.sgFilesView, "Files:", nullptr, nullptr, Qt::Key_L},
+            {w.btnEmail, "Email", w.btnEmail, "Email"},
+            {w.btnHome, "Home", w.btnHome, "Home"},
+        };
+    }
+
+    // The caption a widget shows, accelerator mark included.
+    static QString CaptionOf(QWidget *widget)
+    {
+        if (const auto *group = qobject_cast<QGroupBox *>(widget))
+            return group->title();
+        if (const auto *button = qobject_cast<QAbstractButton *>(widget))
+            return button->text();
+        if (const auto *label = qobject_cast<QLabel *>(widget))
+            return label->text();
+        return {};
+    }
 };
 
 TEST_F(AccessibilityTest, TheAccessibilityTreeNamesEveryControl)
@@ -127,37 +181,10 @@ TEST_F(AccessibilityTest, TheAccessibilityTreeNamesEveryControl)
     QHash<QObject *, QString> names;
     CollectNames(QAccessible::queryAccessibleInterface(&w), names);
 
-    const std::pair<QWidget *, const char *> expected[] = {
-        {w.GroupBox4, "Drives:"},
-        {w.cbDrives, "Drives:"},
-        {w.GroupBox1, "File Options"},
-        {w.cbExportType, "File Options"},
-        {w.btnPreview, "Preview"},
-        {w.btnSave, "Save"},
-        {w.GroupBox2, "Show:"},
-        {w.cbFiles, "Files"},
-        {w.cbFolders, "Folders"},
-        {w.cbExt, "Extensions"},
-        {w.cbHeaders, "Headers"},
-        {w.cbGridLines, "GridLines"},
-        {w.GroupBox3, "Options:"},
-        {w.edMask, "Mask:"},
-        {w.cbSort, "Sort:"},
-        {w.grpFolders, "Folders"},
-        {w.tvFolderTree, "Folders"},
-        {w.grpPreview, "Preview"},
-        {w.memoPreview, "Preview"},
-        {w.Image1, "Preview"},
-        {w.stgZippedFilesView, "Archive entries"},
-        {w.grpFiles, "Files:"},
-        {w.sgFilesView, "Files:"},
-        {w.btnEmail, "Email"},
-        {w.btnHome, "Home"},
-    };
-    for (const auto &[widget, name] : expected) {
-        SCOPED_TRACE(widget->objectName().toStdString());
-        ASSERT_TRUE(names.contains(widget)) << "not in the accessibility tree";
-        EXPECT_EQ(names.value(widget), QString::fromUtf8(name));
+    for (const TControlRow &row : Controls(w)) {
+        SCOPED_TRACE(row.Control->objectName().toStdString());
+        ASSERT_TRUE(names.contains(row.Control)) << "not in the accessibility tree";
+        EXPECT_EQ(names.value(row.Control), QString::fromUtf8(row.Name));
     }
     // Labels speak their own text, without the accelerator's "&".
     EXPECT_EQ(names.value(w.Label1).trimmed(), QStringLiteral("Mask:"));
@@ -181,26 +208,12 @@ TEST_F(AccessibilityTest, CaptionsShowTheirTextsWithAcceleratorsMarked)
     const auto shown = [](QString text) {
         return text.remove(QLatin1Char('&'));
     };
-    const std::pair<QString, const char *> captions[] = {
-        {w.GroupBox4->title(), "Drives:"},
-        {w.GroupBox1->title(), "File Options"},
-        {w.btnPreview->text(), "Preview"},
-        {w.btnSave->text(), "Save"},
-        {w.cbFiles->text(), "Files"},
-        {w.cbFolders->text(), "Folders"},
-        {w.cbExt->text(), "Extensions"},
-        {w.cbHeaders->text(), "Headers"},
-        {w.cbGridLines->text(), "GridLines"},
-        {w.Label1->text(), "Mask:  "},
-        {w.Label3->text(), "Sort:"},
-        {w.grpFolders->title(), "Folders"},
-        {w.grpPreview->title(), "Preview"},
-        {w.grpFiles->title(), "Files:"},
-        {w.btnEmail->text(), "Email"},
-        {w.btnHome->text(), "Home"},
-    };
     QSet<QChar> keys;
-    for (const auto &[caption, text] : captions) {
+    for (const TControlRow &row : Controls(w)) {
+        if (!row.Captioned)
+            continue;
+        const QString caption = CaptionOf(row.Captioned);
+        const char *text = row.Caption;
         EXPECT_EQ(shown(caption), QString::fromUtf8(text));
         const qsizetype amp = caption.indexOf(QLatin1Char('&'));
         ASSERT_GE(amp, 0) << text << " has no accelerator";
@@ -214,17 +227,11 @@ TEST_F(AccessibilityTest, AltAndTheMarkedLetterReachesItsControl)
 {
     TfrmMain &w = Shown();
     PickRow({QStringLiteral("docs")}, QStringLiteral("notes.txt"));
-    const std::pair<Qt::Key, QWidget *> keys[] = {
-        {Qt::Key_D, w.cbDrives},
-        {Qt::Key_T, w.cbExportType},
-        {Qt::Key_M, w.edMask},
-        {Qt::Key_R, w.cbSort},
-        {Qt::Key_F, w.tvFolderTree},
-        {Qt::Key_V, w.memoPreview},
-        {Qt::Key_L, w.sgFilesView},
-        {Qt::Key_G, w.cbGridLines},
-    };
-    for (const auto &[key, target] : keys) {
+    for (const TControlRow &row : Controls(w)) {
+        if (!row.Key)
+            continue;
+        QWidget *const target = row.Control;
+        const auto key = Qt::Key(row.Key);
         SCOPED_TRACE(target->objectName().toStdString());
         // From outside the target's group: a group's accelerator goes back to
         // the control last focused inside it.

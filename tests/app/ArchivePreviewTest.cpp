@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 #include "listing/GridColumns.h"
-#include "zip/ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 
 #include <QFile>
 #include <QFileInfo>

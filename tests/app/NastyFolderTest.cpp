@@ -3,11 +3,12 @@
 // sparse file, a path beyond PATH_MAX and names with control characters,
 // colons, markup and bytes that are not UTF-8. Every entry is selected from
 // the event loop, as a click would, while a timer watches that the loop never
-// stalls; every message shown must be one of the window's described ones.
+// stalls; every message shown must be one the window knows.
 
 #include "WindowFixture.h"
 #include "fileutils/TextPreview.h"
 #include "listing/GridColumns.h"
+#include "support/TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -22,10 +23,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << s.toStdString();
-}
 
 namespace {
 
@@ -37,7 +34,7 @@ const QString kInvalid = QStringLiteral("Invalid characters in path.");
 const QString kPathNotFound = QStringLiteral("The specified path was not found.");
 const QString kFileNotFound = QStringLiteral("The specified file was not found.");
 
-bool IsDescribedMessage(const QString &text)
+bool IsKnownErrorMessage(const QString &text)
 {
     static const QRegularExpression cannotOpen(
         QStringLiteral("^Cannot open file \".*\"\\. .+\\.$"), QRegularExpression::DotMatchesEverythingOption);
@@ -192,10 +189,10 @@ protected:
         ADD_FAILURE() << "not listed: " << name.toStdString();
     }
 
-    void ExpectOnlyDescribedMessages() const
+    void ExpectOnlyKnownErrorMessages() const
     {
         for (const QString &text : FErrors)
-            EXPECT_TRUE(IsDescribedMessage(text)) << text.toStdString();
+            EXPECT_TRUE(IsKnownErrorMessage(text)) << text.toStdString();
     }
 
     QString FNasty;
@@ -225,7 +222,7 @@ TEST_F(NastyFolderTest, EveryQuietEntryIsSelectedWithoutStallingTheWindow)
     expected.sort();
     selected.sort();
     EXPECT_EQ(selected, expected);
-    ExpectOnlyDescribedMessages();
+    ExpectOnlyKnownErrorMessages();
 
     const QString quiet = FNasty + QStringLiteral("/quiet/");
     // Neither special file nor device is read as text: each is refused by name.
@@ -280,7 +277,7 @@ TEST_F(NastyFolderTest, RefusedFileNamesStopTheListingWithTheirMessage)
         EXPECT_LT(gap, kLongestGapMs) << "while selecting " << slowest.toStdString();
         EXPECT_EQ(selected.size(), 1); // the listed file, or the blank row a stopped listing leaves
         EXPECT_EQ(FErrors, messages);
-        ExpectOnlyDescribedMessages();
+        ExpectOnlyKnownErrorMessages();
     }
 }
 
@@ -304,7 +301,7 @@ TEST_F(NastyFolderTest, FoldersWithOddNamesAreListedAndEachOneOpens)
         QStringList inner;
         gap = ListAndSelectEach({QStringLiteral("nasty"), QStringLiteral("names"), name}, inner, slowest);
         EXPECT_LT(gap, kLongestGapMs) << "while selecting " << slowest.toStdString();
-        ExpectOnlyDescribedMessages();
+        ExpectOnlyKnownErrorMessages();
         if (name.contains(QLatin1Char(':')))
             EXPECT_EQ(FErrors, QStringList(kFormat));
         else if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('<')))

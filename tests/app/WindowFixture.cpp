@@ -2,8 +2,11 @@
 
 #include "listing/GridColumns.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QTableView>
+#include <QTreeView>
 
 void WindowFixture::SetUp()
 {
@@ -34,6 +37,12 @@ TfrmMain &WindowFixture::Window()
         FWindow->AssociationErrorBox = [this](const QString &text) {
             FAssociationErrors << text;
         };
+        // Every change a test makes to the listing, the archive table or the
+        // tree is checked against the rules of Qt's item models; a breach aborts.
+        for (QAbstractItemModel *model : {FWindow->sgFilesView->model(),
+                 FWindow->stgZippedFilesView->model(),
+                 FWindow->tvFolderTree->model()})
+            new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Fatal, model);
     }
     return *FWindow;
 }

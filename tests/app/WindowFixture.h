@@ -1,3 +1,4 @@
+// The window test fixture: a TfrmMain over fresh folders and stand-ins.
 #pragma once
 
 #include "app/DriveComboBox.h"

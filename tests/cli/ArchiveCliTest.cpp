@@ -1,5 +1,5 @@
 #include "CliRunner.h"
-#include "ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 
 #include <QTemporaryDir>
 

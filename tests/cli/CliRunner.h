@@ -1,4 +1,7 @@
+// Runs the built cartola-list for the tests.
 #pragma once
+
+#include "support/TestSupport.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -38,17 +41,4 @@ inline TCliRun RunCli(const QStringList &arguments, const QString &workingDirect
     if (p.exitStatus() == QProcess::NormalExit)
         run.Status = p.exitCode();
     return run;
-}
-
-inline QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
 }

@@ -1,11 +1,11 @@
 #include "ExportTestSupport.h"
+#include "export/OutputSink.h"
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
 #include "platform/Errors.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -69,19 +69,15 @@ const std::vector<TWriter> &Writers()
     return writers;
 }
 
-class ExportFile : public ::testing::Test
-{
-protected:
-    QTemporaryDir FDir;
-    QString Path(const QString &name) const { return FDir.filePath(name); }
-};
+class ExportFile : public TTempFolderTest
+{ };
 
 TEST_F(ExportFile, FileAndDeviceGiveTheSameBytesOverAnOlderLongerFile)
 {
     // Enough rows to pass the write buffer several times.
     const TGridTable grid = SampleGrid(20000);
     for (const TWriter &w : Writers()) {
-        const QString path = Path(QStringLiteral("out.") + QLatin1String(w.name));
+        const QString path = PathOf(QStringLiteral("out.") + QLatin1String(w.name));
         WriteFile(path, QByteArray(3 << 20, 'o'));
         w.toFile(path, grid);
         const QByteArray onDevice = Captured([&](QIODevice &d) {
@@ -110,11 +106,11 @@ TEST_F(ExportFile, TextErrorsCarryTheirCodeAndMessage)
         int code;
         QString message;
     } cases[] = {
-        {Path(QStringLiteral("missing/out.txt")),
+        {PathOf(QStringLiteral("missing/out.txt")),
             3,
-            QStringLiteral("Invalid file name - ") + Path(QStringLiteral("missing/out.txt"))},
+            QStringLiteral("Invalid file name - ") + PathOf(QStringLiteral("missing/out.txt"))},
         {longPath, 3, QStringLiteral("Invalid file name - ") + longPath},
-        {Path(QStringLiteral("folder.txt")), 5, QStringLiteral("File access denied")},
+        {PathOf(QStringLiteral("folder.txt")), 5, QStringLiteral("File access denied")},
     };
     for (const auto &c : cases) {
         for (const bool html : {false, true}) {
@@ -146,7 +142,7 @@ TEST_F(ExportFile, AReadOnlyFileIsDenied)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not stop root";
-    const QString path = Path(QStringLiteral("ro.txt"));
+    const QString path = PathOf(QStringLiteral("ro.txt"));
     WriteFile(path, "old");
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
     try {
@@ -160,8 +156,8 @@ TEST_F(ExportFile, AReadOnlyFileIsDenied)
 
 TEST_F(ExportFile, AFileHeldByAnotherWriterIsLeftAsItWas)
 {
-    const QString txt = Path(QStringLiteral("held.txt"));
-    const QString xls = Path(QStringLiteral("held.xls"));
+    const QString txt = PathOf(QStringLiteral("held.txt"));
+    const QString xls = PathOf(QStringLiteral("held.xls"));
     for (const QString &path : {txt, xls}) {
         WriteFile(path, "theirs");
         const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
@@ -194,6 +190,35 @@ TEST_F(ExportFile, AFullDiskEndsTheTextWritersWithAnError)
             ADD_FAILURE() << w.name << ": no error";
         } catch (const EInOutError &e) {
             EXPECT_EQ(e.Message(), QStringLiteral("I/O error 112")) << w.name;
+        }
+    }
+}
+
+// A device that fills up part-way, wherever that is: each writer reports it
+// (never a short export taken for a whole one), and the bytes the device took
+// are the start of the whole export.
+TEST(ExportDevice, ADeviceThatFillsUpEndsEveryWriterWithAnError)
+{
+    const TGridTable grid = SampleGrid(4000);
+    for (const TWriter &w : Writers()) {
+        const QByteArray whole = Captured([&](QIODevice &d) {
+            w.toDevice(d, QStringLiteral("x"), grid);
+        });
+        ASSERT_GT(whole.size(), TOutputSink::BufferSize + 1) << w.name;
+        for (const qint64 limit : {qint64(0),
+                 qint64(1),
+                 qint64(TOutputSink::BufferSize),
+                 qint64(TOutputSink::BufferSize + 1),
+                 qint64(whole.size() - 1)}) {
+            SCOPED_TRACE(std::string(w.name) + " after " + std::to_string(limit) + " bytes");
+            TFailingDevice device(limit);
+            try {
+                w.toDevice(device, QStringLiteral("x"), grid);
+                ADD_FAILURE() << "no error";
+            } catch (const EInOutError &e) {
+                EXPECT_EQ(e.ErrorCode(), 29);
+            }
+            EXPECT_TRUE(device.Written == whole.left(limit));
         }
     }
 }

@@ -1,6 +1,8 @@
+// Grids and byte helpers for the export writers' tests.
 #pragma once
 
 #include "listing/GridTable.h"
+#include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -50,19 +52,4 @@ inline QByteArray Captured(const std::function<void(QIODevice &)> &write)
     buffer.open(QIODevice::WriteOnly);
     write(buffer);
     return buffer.data();
-}
-
-inline QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return f.readAll();
-}
-
-inline void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
 }

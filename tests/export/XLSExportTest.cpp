@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -230,16 +229,13 @@ TEST(XLSExport, NumberRecordsSwapTheirCoordinatesToo)
             .toHex(' '));
 }
 
-class XLSFile : public ::testing::Test
+class XLSFile : public TTempFolderTest
 {
-protected:
-    QTemporaryDir FDir;
-    QString Path(const QString &name) const { return FDir.filePath(name); }
 };
 
 TEST_F(XLSFile, TheFileHoldsTheDeviceBytesAndNothingOfAnOlderLongerFile)
 {
-    const QString path = Path(QStringLiteral("list.xls"));
+    const QString path = PathOf(QStringLiteral("list.xls"));
     WriteFile(path, QByteArray(4096, 'x'));
     GridToXLS(path, true, true, NameGrid());
     EXPECT_EQ(ReadAll(path), Xls(NameGrid(), true, true));
@@ -249,7 +245,7 @@ TEST_F(XLSFile, AReadOnlyFileIsRefusedAndLeftAlone)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not stop root";
-    const QString path = Path(QStringLiteral("ro.xls"));
+    const QString path = PathOf(QStringLiteral("ro.xls"));
     WriteFile(path, "old");
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
     try {
@@ -269,8 +265,8 @@ TEST_F(XLSFile, CreateErrorsNameTheFullPathAndTheReason)
         QString path;
         QString reason;
     } cases[] = {
-        {Path(QStringLiteral("missing/list.xls")), QStringLiteral("No such file or directory")},
-        {Path(QStringLiteral("folder.xls")), QStringLiteral("Is a directory")},
+        {PathOf(QStringLiteral("missing/list.xls")), QStringLiteral("No such file or directory")},
+        {PathOf(QStringLiteral("folder.xls")), QStringLiteral("Is a directory")},
     };
     for (const auto &c : cases) {
         try {
@@ -280,7 +276,7 @@ TEST_F(XLSFile, CreateErrorsNameTheFullPathAndTheReason)
             EXPECT_EQ(e.Message(), QStringLiteral("Cannot create file \"%1\". %2").arg(c.path, c.reason));
         }
     }
-    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("missing"))));
+    EXPECT_FALSE(QFileInfo::exists(PathOf(QStringLiteral("missing"))));
 }
 
 TEST_F(XLSFile, ARelativeNameIsReportedInFull)

@@ -4,6 +4,7 @@
 // implies, that the file gives the same text as the bytes, and that the
 // extension of a path is a tail of it with no folder in it.
 
+#include "fileutils/PathNames.h"
 #include "fileutils/TextPreview.h"
 #include "platform/Errors.h"
 
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     const QString path = QString::fromUtf8(bytes);
-    const QString ext = PathExtension(path);
+    const QString ext = ExtractExtension(path, TNameStart::nsSlashOrColon);
     Check(path.endsWith(ext), "the extension is not the path's tail");
     Check(ext.isEmpty() || ext.startsWith(QLatin1Char('.')), "the extension has no dot");
     Check(!ext.contains(QLatin1Char('/')) && !ext.contains(QLatin1Char(':')), "the extension holds a folder");

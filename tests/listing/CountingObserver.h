@@ -1,3 +1,4 @@
+// A Grid table observer that counts what it is told.
 #pragma once
 
 #include "listing/GridTable.h"

@@ -41,7 +41,7 @@ protected:
     }
 };
 
-TEST_P(StringGridSortTest, EqualKeysLandInTheProceduresOrder)
+TEST_P(StringGridSortTest, EqualKeysLandInTheQuicksortsOrder)
 {
     const struct
     {
@@ -56,7 +56,7 @@ TEST_P(StringGridSortTest, EqualKeysLandInTheProceduresOrder)
     }
 }
 
-TEST_P(StringGridSortTest, CaseIsIgnoredAndEqualKeysKeepTheProceduresOrder)
+TEST_P(StringGridSortTest, CaseIsIgnoredAndEqualKeysKeepTheQuicksortsOrder)
 {
     const QStringList keys = {QStringLiteral("b"),
         QStringLiteral("A"),

@@ -1,6 +1,6 @@
 // Writes a small corpus of archives, good and damaged, as fuzzing seeds.
 
-#include "ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 
 #include <QDir>
 #include <QString>
