@@ -84,7 +84,7 @@ void WriteInParts(
     TExportOptions options = WriterOptions(o, folder);
     size_t first = 0;
     do {
-        listing.FillDisplayTable(first, kChunkRows, grid);
+        listing.FillDisplayTable(first, kChunkRows, grid, false);
         ExportGrid(*o.Format, target, options, grid);
         options.Headers = false;
         first += kChunkRows;
@@ -139,7 +139,7 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
     } else if (o.Format->WritesInParts) {
         WriteInParts(o, folder, listing, columns.sgFiles, out);
     } else {
-        listing.FillDisplayTable(0, listing.Count(), columns.sgFiles);
+        listing.FillDisplayTable(0, listing.Count(), columns.sgFiles, !o.Format->WritesFile());
         WriteListing(o, columns.sgFiles, folder, out);
     }
     if (o.Count) {

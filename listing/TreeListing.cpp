@@ -108,6 +108,7 @@ double ShownDateTime(const TTreeRow &row, int offsetSeconds, QChar separator)
 TTreeListing::TTreeListing(const TTreeWalk &walk)
     : FWalk(walk)
     , FSeparator(walk.Options().Scan.DecimalSeparator)
+    , FSizeTexts(4096)
 {
     FOrder.resize(walk.Rows().size());
     for (size_t i = 0; i < FOrder.size(); ++i)
@@ -116,12 +117,17 @@ TTreeListing::TTreeListing(const TTreeWalk &walk)
 
 QString TTreeListing::Name(const TTreeRow &row) const
 {
-    return QFile::decodeName(row.Name);
+    // The file system's bytes as the scan decodes them (Qt takes them as UTF-8).
+    return QString::fromUtf8(row.Name);
 }
 
 QString TTreeListing::NameCell(const TTreeRow &row) const
 {
-    const QString name = Name(row);
+    return NameCell(row, Name(row));
+}
+
+QString TTreeListing::NameCell(const TTreeRow &row, const QString &name) const
+{
     return row.IsFolder || FWalk.Options().Scan.ShowExtensions ? name : NameWithoutExtension(name);
 }
 
@@ -129,10 +135,13 @@ QString TTreeListing::SizeText(const TTreeRow &row)
 {
     if (row.IsFolder)
         return QString();
-    auto known = FSizeTexts.constFind(row.Size);
-    if (known == FSizeTexts.constEnd())
-        known = FSizeTexts.insert(row.Size, FormatFileSize(row.Size));
-    return known.value();
+    // Sizes repeat in a big tree, but not all: a few recent texts are kept.
+    TSizeText &slot = FSizeTexts[size_t(row.Size) % FSizeTexts.size()];
+    if (slot.Text.isNull() || slot.Size != row.Size) {
+        slot.Size = row.Size;
+        slot.Text = FormatFileSize(row.Size);
+    }
+    return slot.Text;
 }
 
 QString TTreeListing::ModifiedText(const TTreeRow &row)
@@ -161,13 +170,13 @@ std::vector<uint32_t> TTreeListing::FolderRanks() const
     return rank;
 }
 
-std::vector<uint32_t> TTreeListing::SortGroup(std::vector<uint32_t> group, int choice, bool folders) const
+std::vector<uint32_t> TTreeListing::SortGroup(
+    std::vector<uint32_t> group, int choice, bool folders, const std::vector<uint32_t> &rank) const
 {
     const TKey key = KeyOf(choice, folders);
     if (key == TKey::kNone || group.size() < 2)
         return group;
     const std::vector<TTreeRow> &rows = FWalk.Rows();
-    const std::vector<uint32_t> rank = FolderRanks();
     const size_t n = group.size();
     const TTextComparer comparer(UserLocale());
     const bool direct = comparer.Collator().locale().language() == QLocale::C;
@@ -226,8 +235,11 @@ void TTreeListing::Sort(int choice)
     std::vector<uint32_t> files;
     for (uint32_t i = 0; i < rows.size(); ++i)
         (rows[i].IsFolder ? folders : files).push_back(i);
-    folders = SortGroup(std::move(folders), choice, true);
-    files = SortGroup(std::move(files), choice, false);
+    if (KeyOf(choice, false) != TKey::kNone) {
+        const std::vector<uint32_t> rank = FolderRanks();
+        folders = SortGroup(std::move(folders), choice, true, rank);
+        files = SortGroup(std::move(files), choice, false, rank);
+    }
     FOrder = std::move(folders);
     FOrder.insert(FOrder.end(), files.begin(), files.end());
 }
@@ -245,7 +257,7 @@ void TTreeListing::Limit(int64_t count)
     }
 }
 
-void TTreeListing::FillDisplayTable(size_t first, size_t count, TGridTable &sgFiles)
+void TTreeListing::FillDisplayTable(size_t first, size_t count, TGridTable &sgFiles, bool fullPaths)
 {
     ClearGrid(sgFiles);
     if (Count() == 0)
@@ -256,12 +268,14 @@ void TTreeListing::FillDisplayTable(size_t first, size_t count, TGridTable &sgFi
         const TTreeRow &row = Row(first + i);
         const TTreeFolder &folder = FolderOf(row);
         const int r = int(i);
-        sgFiles.SetCells(fcPathHolder, r, folder.Path + Name(row));
-        sgFiles.SetCells(fcName, r, NameCell(row));
+        const QString name = Name(row);
+        if (fullPaths)
+            sgFiles.SetCells(fcPathHolder, r, folder.Path + name);
+        sgFiles.SetCells(fcName, r, NameCell(row, name));
         sgFiles.SetCells(fcPath, r, folder.Path);
         sgFiles.SetCells(fcSize, r, SizeText(row));
         if (!row.IsFolder)
-            sgFiles.SetCells(fcExtension, r, ExtractExtension(Name(row)));
+            sgFiles.SetCells(fcExtension, r, ExtractExtension(name));
         sgFiles.SetCells(fcLastModified, r, ModifiedText(row));
     }
 }

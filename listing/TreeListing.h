@@ -4,7 +4,6 @@
 #include "listing/TreeWalk.h"
 #include "platform/LocaleServices.h"
 
-#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -35,24 +34,32 @@ public:
     // The texts of the display table's cells.
     QString Name(const TTreeRow &row) const; // the whole name
     QString NameCell(const TTreeRow &row) const; // without its extension unless extensions are shown
+    QString NameCell(const TTreeRow &row, const QString &name) const;
     QString SizeText(const TTreeRow &row);
     QString ModifiedText(const TTreeRow &row);
     int OffsetSeconds() const { return FWalk.OffsetSeconds(); }
 
     // Makes sgFiles hold the rows from first, count of them, as the display
     // table holds one folder's; with no rows at all, the one empty row it
-    // keeps after an empty scan.
-    void FillDisplayTable(size_t first, size_t count, TGridTable &sgFiles);
+    // keeps after an empty scan. The hidden full paths only when asked: only
+    // the clipboard shows them.
+    void FillDisplayTable(size_t first, size_t count, TGridTable &sgFiles, bool fullPaths = true);
 
 private:
-    std::vector<uint32_t> SortGroup(std::vector<uint32_t> group, int choice, bool folders) const;
+    std::vector<uint32_t> SortGroup(
+        std::vector<uint32_t> group, int choice, bool folders, const std::vector<uint32_t> &rank) const;
     std::vector<uint32_t> FolderRanks() const;
 
     const TTreeWalk &FWalk;
     std::vector<uint32_t> FOrder; // indexes into the walk's rows
     QChar FSeparator;
     TDateTimeTexts FDates;
-    QHash<int64_t, QString> FSizeTexts;
+    struct TSizeText
+    {
+        int64_t Size = 0;
+        QString Text;
+    };
+    std::vector<TSizeText> FSizeTexts;
 };
 
 // The day serial a row's date shows, read back as the display table reads it.

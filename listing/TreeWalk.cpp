@@ -106,6 +106,23 @@ bool IsRealFolder(int dirFd, const char *name, unsigned char type)
     return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
+// What the path checks need to know of a text, so a folder's part is looked at once.
+struct TPathFacts
+{
+    qsizetype Length = 0;
+    bool Suspect = false; // a colon or a character the checks refuse
+
+    explicit TPathFacts(const QString &text)
+        : Length(text.size())
+    {
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u < 32 || u == ':' || u == '"' || u == '<' || u == '>' || u == '|')
+                Suspect = true;
+        }
+    }
+};
+
 QString Shown(const TTreeFolder &folder)
 {
     return folder.Path.size() > 1 && folder.Path.endsWith(QLatin1Char('/')) ? folder.Path.chopped(1)
@@ -210,6 +227,7 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
     const TScanOptions &o = FOptions.Scan;
     const bool wholeMask = o.Mask == QLatin1String("*.*");
     const bool descend = FOptions.MaxDepth <= 0 || folder.Depth < FOptions.MaxDepth;
+    const TPathFacts folderFacts(folder.Path);
 
     auto batch = std::make_unique<TBatch>();
     batch->Folder = index;
@@ -217,12 +235,15 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
     for (int e = 0; e < entries.Count(); ++e) {
         const TEntryStat &st = entries.Stat(e);
         const char *raw = entries.Name(e);
-        const QString name = QFile::decodeName(raw);
+        const QString name = QString::fromUtf8(raw);
         bool listed = false;
         if (!st.IsFolder && o.ShowFiles) {
             if (!wholeMask && !MaskAccepts(o.Mask, ExtractExtension(name)))
                 continue;
-            CheckPathText(folder.Path + name);
+            // Only a path that may fail is put together and checked in full.
+            const TPathFacts nameFacts(name);
+            if (folderFacts.Suspect || nameFacts.Suspect || folderFacts.Length + nameFacts.Length >= 248)
+                CheckPathText(folder.Path + name);
             if (!st.Exists)
                 throw EError(QStringLiteral("The specified file was not found"));
             listed = true;
