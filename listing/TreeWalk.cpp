@@ -177,6 +177,7 @@ void TTreeWalk::Worker(TQueue &queue, const TErrorHandler &onError)
             }
         } catch (const EError &e) {
             if (folder == 0) {
+                const std::lock_guard lock(FLock);
                 FTopError = std::current_exception();
                 queue.Stop();
             } else {
@@ -187,6 +188,12 @@ void TTreeWalk::Worker(TQueue &queue, const TErrorHandler &onError)
                 }
                 onError(Shown(shown), e.Message());
             }
+        } catch (...) {
+            // Anything else (memory running out) ends the whole walk, reported by Run.
+            const std::lock_guard lock(FLock);
+            if (!FTopError)
+                FTopError = std::current_exception();
+            queue.Stop();
         }
         FFoldersRead.fetch_add(1, std::memory_order_relaxed);
         queue.Done();

@@ -233,6 +233,26 @@ TEST_F(TreeCliTest, TheLargestFilesAnywhere)
             "top.txt\t" + R("/") + "\t40 bytes\t.txt\t5/14/2021 2:13:00 PM\t"}));
 }
 
+TEST_F(TreeCliTest, PathSortsByFolderThenName)
+{
+    const TCliRun run = RunCli(Tsv({QStringLiteral("-r"),
+        QStringLiteral("--folders"),
+        QStringLiteral("--sort"),
+        QStringLiteral("path"),
+        Tree}));
+    ASSERT_EQ(run.Status, 0) << run.Err.constData();
+    EXPECT_EQ(NamesAndPaths(run.Out),
+        (QList<QByteArray>{"a\t" + R("/"),
+            "b\t" + R("/a/"),
+            "up\t" + R("/a/"),
+            "c\t" + R("/a/b/"),
+            "self\t" + R("/a/b/"),
+            "top.txt\t" + R("/"),
+            "one.log\t" + R("/a/"),
+            "two.dat\t" + R("/a/b/"),
+            "three\t" + R("/a/b/c/")}));
+}
+
 // What Python's json module reads back: one line of fields per row.
 const char kReadBack[] = R"(
 import base64, json, sys
