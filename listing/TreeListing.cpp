@@ -8,6 +8,7 @@
 
 #include <QCollatorSortKey>
 #include <QFile>
+#include <QHash>
 
 #include <algorithm>
 #include <optional>
@@ -181,18 +182,46 @@ std::vector<uint32_t> TTreeListing::SortGroup(
     const TTextComparer comparer(UserLocale());
     const bool direct = comparer.Collator().locale().language() == QLocale::C;
 
-    std::optional<TTextKeys> texts;
+    // Text keys become ranks: names repeat across a tree, so each text is
+    // collated once, and the sort compares numbers that order as the texts do.
+    std::vector<uint32_t> textRanks;
     std::vector<double> numbers;
     if (key == TKey::kName || key == TKey::kPathName || key == TKey::kExtension) {
-        texts.emplace(n, direct);
         const bool extension = key == TKey::kExtension;
-        InSlices(n, [&](size_t begin, size_t end) {
-            const TTextComparer own(UserLocale()); // a collator is not shared between threads
-            for (size_t i = begin; i < end; ++i) {
-                const TTreeRow &row = rows[group[i]];
-                texts->Set(i, extension ? ExtractExtension(Name(row)) : NameCell(row), own.Collator());
+        QHash<QString, uint32_t> ids;
+        std::vector<QString> distinct;
+        std::vector<uint32_t> textIds(n);
+        for (size_t i = 0; i < n; ++i) {
+            const TTreeRow &row = rows[group[i]];
+            QString text = extension ? ExtractExtension(Name(row)) : NameCell(row);
+            auto known = ids.constFind(text);
+            if (known == ids.constEnd()) {
+                known = ids.insert(text, uint32_t(distinct.size()));
+                distinct.push_back(std::move(text));
             }
+            textIds[i] = known.value();
+        }
+        ids.clear();
+        TTextKeys keys(distinct.size(), direct);
+        InSlices(distinct.size(), [&](size_t begin, size_t end) {
+            const TTextComparer own(UserLocale()); // a collator is not shared between threads
+            for (size_t i = begin; i < end; ++i)
+                keys.Set(i, distinct[i], own.Collator());
         });
+        std::vector<uint32_t> byText(distinct.size());
+        for (size_t i = 0; i < byText.size(); ++i)
+            byText[i] = uint32_t(i);
+        std::sort(byText.begin(), byText.end(), [&](uint32_t a, uint32_t b) {
+            return keys.Compare(a, b, comparer) < 0;
+        });
+        // Texts that collate equal share a rank.
+        std::vector<uint32_t> rankOfText(distinct.size());
+        for (size_t k = 1; k < byText.size(); ++k)
+            rankOfText[byText[k]] =
+                rankOfText[byText[k - 1]] + (keys.Compare(byText[k - 1], byText[k], comparer) != 0 ? 1 : 0);
+        textRanks.resize(n);
+        for (size_t i = 0; i < n; ++i)
+            textRanks[i] = rankOfText[textIds[i]];
     } else {
         numbers.resize(n);
         const int offset = FWalk.OffsetSeconds();
@@ -218,7 +247,7 @@ std::vector<uint32_t> TTreeListing::SortGroup(
         else if (c == 0 && key == TKey::kModified)
             c = Sign(numbers[size_t(a)], numbers[size_t(b)]);
         else if (c == 0)
-            c = texts->Compare(size_t(a), size_t(b), comparer);
+            c = Sign(textRanks[size_t(a)], textRanks[size_t(b)]);
         // Within one folder ties stay ties, as in the folder's own listing.
         return c != 0 ? c : Sign(rank[ra.Folder], rank[rb.Folder]);
     });
