@@ -13,7 +13,11 @@ runs=${BENCH_RUNS:-7}
 for tool in hyperfine unzip strace /usr/bin/time localedef fdfind; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run make bench" >&2; exit 1; }
 done
-for exe in "$bin/make-bench-data" "$bin/cartola-scan" "$bin/memory-check" "$bin/window-listing" "$bin/bench_listing" "$bin/bench_export" "$cli"; do
+# BENCH_ONLY=tree times the tree scenario alone (and makes only its data).
+only=${BENCH_ONLY:-}
+needed=("$bin/make-bench-data" "$cli")
+[ "$only" = tree ] || needed+=("$bin/cartola-scan" "$bin/memory-check" "$bin/window-listing" "$bin/bench_listing" "$bin/bench_export")
+for exe in "${needed[@]}"; do
   [ -x "$exe" ] || { echo "no $exe: run make bench" >&2; exit 1; }
 done
 
@@ -28,8 +32,6 @@ unset TZ
 # Exported to the commands only: this shell itself has no en_US of its own.
 with_locale() { LC_ALL=en_US.UTF-8 "$@"; }
 
-# BENCH_ONLY=tree times the tree scenario alone (and makes only its data).
-only=${BENCH_ONLY:-}
 if [ "$only" = tree ]; then data=$("$bin/make-bench-data" tree); else data=$("$bin/make-bench-data"); fi
 tree="$data/tree-1000000"
 big="$data/folder-100000"
