@@ -1,7 +1,7 @@
 #include "FakePortal.h"
 #include "WindowFixture.h"
 #include "listing/GridColumns.h"
-#include "zip/ZipBuilder.h"
+#include "tools/ZipBuilder.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
