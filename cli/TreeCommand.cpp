@@ -12,6 +12,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <unistd.h>
 
@@ -82,13 +83,26 @@ void WriteInParts(
         target = {o.OutputFile, file.get()};
     }
     TExportOptions options = WriterOptions(o, folder);
-    size_t first = 0;
-    do {
-        listing.FillDisplayTable(first, kChunkRows, grid, false);
-        ExportGrid(*o.Format, target, options, grid);
+    // The next part's cells are made while this part is written.
+    TGridTable next = grid;
+    TGridTable *filled = &grid;
+    TGridTable *filling = &next;
+    listing.FillDisplayTable(0, kChunkRows, *filled, false);
+    for (size_t first = 0;;) {
+        const size_t following = first + kChunkRows;
+        std::future<void> fill;
+        if (following < listing.Count())
+            fill = std::async(std::launch::async, [&listing, following, filling] {
+                listing.FillDisplayTable(following, kChunkRows, *filling, false);
+            });
+        ExportGrid(*o.Format, target, options, *filled);
         options.Headers = false;
-        first += kChunkRows;
-    } while (first < listing.Count());
+        if (!fill.valid())
+            break;
+        fill.get();
+        std::swap(filled, filling);
+        first = following;
+    }
 }
 
 } // namespace
