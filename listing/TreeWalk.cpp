@@ -106,19 +106,32 @@ bool IsRealFolder(int dirFd, const char *name, unsigned char type)
     return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
-// What the path checks need to know of a text, so a folder's part is looked at once.
+bool IsSuspect(char16_t u)
+{
+    return u < 32 || u == ':' || u == '"' || u == '<' || u == '>' || u == '|';
+}
+
+// What the path checks need to know of a text, so a folder's part is looked at
+// once. The characters they refuse are ASCII, which UTF-8 never uses inside a
+// longer sequence, so a name's bytes tell as much as its text.
 struct TPathFacts
 {
-    qsizetype Length = 0;
+    qsizetype Length = 0; // in UTF-16 units; of bytes when not Ascii
     bool Suspect = false; // a colon or a character the checks refuse
+    bool Ascii = true;
 
     explicit TPathFacts(const QString &text)
         : Length(text.size())
     {
-        for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            if (u < 32 || u == ':' || u == '"' || u == '<' || u == '>' || u == '|')
-                Suspect = true;
+        for (const QChar c : text)
+            Suspect = Suspect || IsSuspect(c.unicode());
+    }
+    explicit TPathFacts(const char *bytes)
+    {
+        for (; *bytes; ++bytes, ++Length) {
+            const auto b = static_cast<unsigned char>(*bytes);
+            Ascii = Ascii && b < 0x80;
+            Suspect = Suspect || IsSuspect(b);
         }
     }
 };
@@ -242,15 +255,22 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
     for (int e = 0; e < entries.Count(); ++e) {
         const TEntryStat &st = entries.Stat(e);
         const char *raw = entries.Name(e);
-        const QString name = QString::fromUtf8(raw);
+        // Most names are only looked at as bytes: decoded when needed, once.
+        QString name;
+        const auto decoded = [&name, raw]() -> const QString & {
+            if (name.isNull())
+                name = QString::fromUtf8(raw);
+            return name;
+        };
         bool listed = false;
         if (!st.IsFolder && o.ShowFiles) {
-            if (!wholeMask && !MaskAccepts(o.Mask, ExtractExtension(name)))
+            if (!wholeMask && !MaskAccepts(o.Mask, ExtractExtension(decoded())))
                 continue;
             // Only a path that may fail is put together and checked in full.
-            const TPathFacts nameFacts(name);
-            if (folderFacts.Suspect || nameFacts.Suspect || folderFacts.Length + nameFacts.Length >= 248)
-                CheckPathText(folder.Path + name);
+            const TPathFacts nameFacts(raw);
+            const qsizetype length = nameFacts.Ascii ? nameFacts.Length : decoded().size();
+            if (folderFacts.Suspect || nameFacts.Suspect || folderFacts.Length + length >= 248)
+                CheckPathText(folder.Path + decoded());
             if (!st.Exists)
                 throw EError(QStringLiteral("The specified file was not found"));
             listed = true;
@@ -264,7 +284,7 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
             batch->Rows.push_back(TTreeRow{nullptr, st.Size, st.ModifiedMs, index, st.IsFolder, st.Exists});
         }
         if (st.IsFolder && st.Exists && descend && IsRealFolder(dirfd(dir.get()), raw, entries.Type(e)))
-            below.emplace_back(raw, name);
+            below.emplace_back(raw, decoded());
     }
     if (!below.empty()) {
         std::vector<uint32_t> added;

@@ -217,6 +217,26 @@ TEST_F(TreeCliTest, UnreadableAndRefusedFoldersAreLeftOutAndReported)
     EXPECT_TRUE(top.Out.isEmpty());
 }
 
+// The length limit counts characters, not the bytes of their UTF-8.
+TEST_F(TreeCliTest, PathLengthCountsCharacters)
+{
+    QByteArray name;
+    for (int i = 0; i < 100; ++i)
+        name += "\xc3\xa9";
+    const qsizetype folderLength = 247 - 100 - Tree.size() - 2; // two "/"
+    const QByteArray fits(folderLength, 'f');
+    const QByteArray over(folderLength + 1, 'o');
+    for (const QByteArray &folder : {fits, over}) {
+        ASSERT_TRUE(QDir(Tree).mkpath(QString::fromLatin1(folder)));
+        File(folder + '/' + name, 1, "2021-01-01T00:00:00");
+    }
+    const TCliRun run = RunCli(Tsv({QStringLiteral("--max-depth"), QStringLiteral("2"), Tree}));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "cartola-list: " + R("/") + over + ": The specified path is too long.\n");
+    EXPECT_TRUE(run.Out.contains(R("/") + fits + "/\t")) << run.Out.constData();
+    EXPECT_FALSE(run.Out.contains(R("/") + over + "/\t"));
+}
+
 TEST_F(TreeCliTest, TheLargestFilesAnywhere)
 {
     const TCliRun run = RunCli(Tsv({QStringLiteral("-r"),
