@@ -130,6 +130,53 @@ QString GeneratedFolder(int count)
     return folder;
 }
 
+QString GeneratedTree()
+{
+    const QString tree = BenchDataDir() + QStringLiteral("/tree-") + QString::number(kTreeFiles);
+    const QString marker = tree + QStringLiteral(".complete");
+    if (QFile::exists(marker))
+        return tree;
+    QDir(tree).removeRecursively();
+    const int top = 50;
+    const int perTop = kTreeFolders / top;
+    const int perFolder = kTreeFiles / kTreeFolders;
+    const std::vector<QString> names = GeneratedNames(perFolder * 64, 11);
+    int made = 0;
+    for (int t = 0; t < top; ++t) {
+        for (int f = 0; f < perTop; ++f) {
+            const QString folder = tree + QStringLiteral("/d%1/s%2").arg(t).arg(f);
+            if (!QDir().mkpath(folder)) {
+                std::fprintf(stderr, "cannot create %s\n", qPrintable(folder));
+                std::exit(1);
+            }
+            const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+            for (int i = 0; i < perFolder; ++i, ++made) {
+                const QString &base = names[size_t(made) % names.size()];
+                const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+                const QString name = dot > 0
+                    ? base.left(dot) + QLatin1Char('-') + QString::number(i) + base.mid(dot)
+                    : base + QLatin1Char('-') + QString::number(i);
+                const int fd =
+                    ::openat(dirFd, QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (fd < 0) {
+                    std::fprintf(stderr, "cannot create %s\n", qPrintable(name));
+                    std::exit(1);
+                }
+                if (::ftruncate(fd, off_t((uint64_t(made) * 2654435761u) % (1u << 20))) != 0)
+                    std::perror("ftruncate");
+                const timespec times[2] = {{1348754709 + made * 7L, 0}, {1348754709 + made * 7L, 500000000}};
+                ::futimens(fd, times);
+                ::close(fd);
+            }
+            ::close(dirFd);
+        }
+    }
+    QFile done(marker);
+    if (!done.open(QIODevice::WriteOnly))
+        std::exit(1);
+    return tree;
+}
+
 QByteArray WordText(qsizetype size)
 {
     static const char *const kWords[] = {"the",

@@ -21,6 +21,14 @@ QString BenchDataDir();
 // later calls reuse it.
 QString GeneratedFolder(int count);
 
+constexpr int kTreeFiles = 1000000;
+constexpr int kTreeFolders = 50000;
+
+// A tree of kTreeFiles files in kTreeFolders folders below 50 first-level
+// folders, three levels deep, named as GeneratedNames names files; sizes up
+// to 1 MiB held sparse, so the tree costs inodes, not disk. Made once.
+QString GeneratedTree();
+
 // Word-like text: short common words, spaces, a line break every twelve words.
 QByteArray WordText(qsizetype size);
 

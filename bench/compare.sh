@@ -10,10 +10,14 @@ build=$(realpath "${1:-build-bench}")
 bin="$build/bench"
 cli="$build/cli/cartola-list"
 runs=${BENCH_RUNS:-7}
-for tool in hyperfine unzip strace /usr/bin/time localedef; do
+for tool in hyperfine unzip strace /usr/bin/time localedef fdfind; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run make bench" >&2; exit 1; }
 done
-for exe in "$bin/make-bench-data" "$bin/cartola-scan" "$bin/memory-check" "$bin/window-listing" "$bin/bench_listing" "$bin/bench_export" "$cli"; do
+# BENCH_ONLY=tree times the tree scenario alone (and makes only its data).
+only=${BENCH_ONLY:-}
+needed=("$bin/make-bench-data" "$cli")
+[ "$only" = tree ] || needed+=("$bin/cartola-scan" "$bin/memory-check" "$bin/window-listing" "$bin/bench_listing" "$bin/bench_export")
+for exe in "${needed[@]}"; do
   [ -x "$exe" ] || { echo "no $exe: run make bench" >&2; exit 1; }
 done
 
@@ -28,7 +32,8 @@ unset TZ
 # Exported to the commands only: this shell itself has no en_US of its own.
 with_locale() { LC_ALL=en_US.UTF-8 "$@"; }
 
-data=$("$bin/make-bench-data")
+if [ "$only" = tree ]; then data=$("$bin/make-bench-data" tree); else data=$("$bin/make-bench-data"); fi
+tree="$data/tree-1000000"
 big="$data/folder-100000"
 small="$data/folder-10000"
 out=$(mktemp -d "$build/bench/run.XXXXXX")
@@ -89,6 +94,47 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 echo "load before the timed runs: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 
+# Peak resident size of a whole process, in MiB.
+peak() {
+  with_locale /usr/bin/time -v bash -c "$1 > /dev/null" 2>&1 >/dev/null |
+    awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }'
+}
+mrows=()
+# mrow WHAT MEASURED-MIB OP GOAL [PEER-MIB]
+mrow() {
+  local verdict
+  verdict=$(awk -v v="$2" -v op="$3" -v g="$4" 'BEGIN { ok = (op == "<=") ? v <= g : v >= g; print ok ? "pass" : "FAIL" }')
+  [ "$verdict" = pass ] || failed=1
+  mrows+=("$(printf '%-48s %12s %10s   %-12s %s' "$1" "$2" "${5:--}" "$3 $4" "$verdict")")
+}
+
+# The whole tree of 1 000 000 files in 50 000 folders, sorted by name and
+# written as TSV, against the plainest walks that print the same facts
+# unsorted: find (one thread, one stat per entry) and fd (many threads).
+tree_scenario() {
+  local c p files
+  read -r c p < <(pair "'$cli' -r --format tsv '$tree'" "find '$tree' -printf '%p\t%s\t%T@\n'")
+  row "list a tree of 1 000 000 files as TSV / find" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 0.7
+  read -r c p < <(pair "'$cli' -r --format tsv '$tree'" "fdfind -u . '$tree'")
+  row "list a tree of 1 000 000 files as TSV / fdfind" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 0.99
+  files=$(find "$tree" -type f | wc -l)
+  mrow "tree of $files files as TSV (bytes per file)" \
+    "$(awk -v m="$(peak "'$cli' -r --format tsv '$tree'")" -v n="$files" 'BEGIN { printf "%.0f", m * 1048576 / n }')" "<=" 500 \
+    "$(awk -v m="$(peak "find '$tree' -printf '%p\t%s\t%T@\n'")" -v n="$files" 'BEGIN { printf "%.0f", m * 1048576 / n }')"
+}
+
+if [ "$only" = tree ]; then
+  tree_scenario
+  echo
+  printf '%-44s %11s %11s %7s   %-8s %s\n' "scenario (warm cache, medians of $((rounds * per_round)) runs)" "cartola" "peer" "ratio" "goal" ""
+  printf '%s\n' "${rows[@]}"
+  echo
+  printf '%-48s %12s %10s   %-12s %s\n' "memory" "cartola" "peer" "goal" ""
+  printf '%s\n' "${mrows[@]}"
+  echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); hyperfine's report: $log"
+  exit $failed
+fi
+
 read -r c p < <(pair "'$bin/cartola-scan' '$big'" "find '$big' -maxdepth 1 -printf '%s %T@ %A@ %p\n'")
 row "list 100 000 files (scan only) / find" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 1.5
 
@@ -125,24 +171,13 @@ html=$(in_process "$bin/bench_export" "BM_HTML/real_time" 6)
 mbs=$(awk -v b="$html" 'BEGIN { printf "%.0f", b / 1e6 }')
 row "HTML export of 100 000 rows (MB/s)" "$mbs MB/s" "-" "" "$mbs" ">=" 100
 
+tree_scenario
+
 echo
 printf '%-44s %11s %11s %7s   %-8s %s\n' "scenario (warm cache, medians of $((rounds * per_round)) runs)" "cartola" "peer" "ratio" "goal" ""
 printf '%s\n' "${rows[@]}"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg); hyperfine's report: $log"
 
-# Peak resident size of a whole process, in MiB.
-peak() {
-  with_locale /usr/bin/time -v bash -c "$1 > /dev/null" 2>&1 >/dev/null |
-    awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }'
-}
-mrows=()
-# mrow WHAT MEASURED-MIB OP GOAL [PEER-MIB]
-mrow() {
-  local verdict
-  verdict=$(awk -v v="$2" -v op="$3" -v g="$4" 'BEGIN { ok = (op == "<=") ? v <= g : v >= g; print ok ? "pass" : "FAIL" }')
-  [ "$verdict" = pass ] || failed=1
-  mrows+=("$(printf '%-48s %12s %10s   %-12s %s' "$1" "$2" "${5:--}" "$3 $4" "$verdict")")
-}
 
 mrow "whole listing, 100 000 files (peak MiB)" "$(peak "'$cli' --format tsv --sort name '$big'")" "<=" 200 \
   "$(peak "find '$big' -maxdepth 1 -printf '%f\t%s\t%T@\t%A@\n' | sort -f")"

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -22,11 +23,15 @@ struct TParser
         {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")};
     QCommandLineOption Version{QStringLiteral("version"), QStringLiteral("Show the version and exit.")};
     QCommandLineOption Format{QStringLiteral("format"),
-        QStringLiteral("Writer of the listing: text, html, csv, tsv, xls or clipboard (default html). "
-                       "text and tsv both write tab-separated lines; clipboard puts every column, "
-                       "the full path first, on the desktop's clipboard as tab-separated text; a background "
-                       "process keeps it there after the command returns, until another program takes "
-                       "the clipboard."),
+        QStringLiteral("Writer of the listing: text, html, csv, tsv, xls, clipboard, json or jsonl "
+                       "(default html). text and tsv both write tab-separated lines; clipboard puts every "
+                       "column, the full path first, on the desktop's clipboard as tab-separated text; a background process keeps it "
+                       "there after the command returns, until another program takes the clipboard. "
+                       "json writes one UTF-8 array of objects, jsonl one object per line, each with name, "
+                       "path, extension, type (\"file\" or \"folder\"), size (bytes; null for a folder), "
+                       "modified (ISO 8601 with the local offset), sizeText and modifiedText; a name or path "
+                       "that is not valid UTF-8 shows U+FFFD for its bad bytes and adds nameBytes or "
+                       "pathBytes, its exact bytes in base64."),
         QStringLiteral("FORMAT"),
         QStringLiteral("html")};
     QCommandLineOption Output{{QStringLiteral("o"), QStringLiteral("output")},
@@ -42,7 +47,8 @@ struct TParser
         QStringLiteral("*.*")};
     QCommandLineOption Sort{QStringLiteral("sort"),
         QStringLiteral("Sort by name, path, size, extension or modified (default name). "
-                       "Folders always come before files."),
+                       "Folders always come before files. Over a tree, path orders by the folder's path, "
+                       "then by name."),
         QStringLiteral("COLUMN"),
         QStringLiteral("name")};
     QCommandLineOption Folders{QStringLiteral("folders"), QStringLiteral("List the subfolders too.")};
@@ -55,6 +61,25 @@ struct TParser
         QStringLiteral("no-grid-lines"), QStringLiteral("Leave out the cell borders of the xls listing.")};
     QCommandLineOption Count{
         QStringLiteral("count"), QStringLiteral("Also print \"Folders: N  Files: M\" on standard error.")};
+    QCommandLineOption Recursive{{QStringLiteral("r"), QStringLiteral("recursive")},
+        QStringLiteral("List FOLDER and every folder below it as one table, sorted as a whole; the "
+                       "Path column tells where each row lives. Links to folders are listed, not "
+                       "entered. A folder below FOLDER that cannot be read, or whose files fail a path "
+                       "check, is reported as \"cartola-list: PATH: message\" on standard error and "
+                       "left out with everything below it (none of its rows are kept; its own row in "
+                       "its parent stays); the rest is listed and the exit status is 1.")};
+    QCommandLineOption MaxDepth{QStringLiteral("max-depth"),
+        QStringLiteral("With --recursive, list N levels: 1 is FOLDER alone, 2 adds its subfolders' "
+                       "contents, and so on. Implies --recursive."),
+        QStringLiteral("N")};
+    QCommandLineOption OneFileSystem{{QStringLiteral("x"), QStringLiteral("one-file-system")},
+        QStringLiteral("With --recursive, do not enter folders on another file system than FOLDER's "
+                       "(they are still listed).")};
+    QCommandLineOption Limit{QStringLiteral("limit"),
+        QStringLiteral("Only the first N rows after sorting (and reversing)."),
+        QStringLiteral("N")};
+    QCommandLineOption Reverse{QStringLiteral("reverse"),
+        QStringLiteral("Reverse the order of the rows: with --sort size, the largest first.")};
     QCommandLineOption Zip{QStringLiteral("zip"),
         QStringLiteral("Instead of a folder, list the entries of the ZIP archive ARCHIVE: "
                        "\"Files: N\" with the archive comment, then a header row and one "
@@ -81,7 +106,8 @@ struct TParser
             "Windows-1252 with CR LF line ends. Numbers, dates and the sort order follow the user's "
             "locale.\n\n"
             "Exit status: 0 on success, 1 when the work failed (an unreadable folder or archive, a file "
-            "that cannot be written), 2 for a wrong command line or a FOLDER or ARCHIVE that does not "
+            "that cannot be written, a folder below FOLDER left out of a --recursive listing), 2 for a wrong "
+            "command line or a FOLDER or ARCHIVE that does not "
             "exist; then nothing is written."));
         Parser.addOption(Format);
         Parser.addOption(Output);
@@ -93,6 +119,11 @@ struct TParser
         Parser.addOption(NoHeaders);
         Parser.addOption(NoGridLines);
         Parser.addOption(Count);
+        Parser.addOption(Recursive);
+        Parser.addOption(MaxDepth);
+        Parser.addOption(OneFileSystem);
+        Parser.addOption(Limit);
+        Parser.addOption(Reverse);
         Parser.addOption(Zip);
         Parser.addOption(Extract);
         Parser.addOption(To);
@@ -107,6 +138,16 @@ struct TParser
 [[noreturn]] void Usage(const QString &message)
 {
     throw EUsageError(message);
+}
+
+qint64 PositiveNumber(const QString &text, const char *option)
+{
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || value < 1 || text.trimmed() != text)
+        Usage(QStringLiteral("%1 takes a whole number of at least 1, not '%2'.")
+                  .arg(QLatin1String(option), text));
+    return value;
 }
 
 } // namespace
@@ -132,7 +173,8 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
     const QString format = p.Parser.value(p.Format);
     o.Format = FindExportFormat(format);
     if (!o.Format)
-        Usage(QStringLiteral("Unknown format '%1'; use text, html, csv, tsv, xls or clipboard.").arg(format));
+        Usage(QStringLiteral("Unknown format '%1'; use text, html, csv, tsv, xls, clipboard, json or jsonl.")
+                  .arg(format));
 
     const QString sort = p.Parser.value(p.Sort);
     bool known = false;
@@ -155,6 +197,15 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
     o.Headers = !p.Parser.isSet(p.NoHeaders);
     o.GridLines = !p.Parser.isSet(p.NoGridLines);
     o.Count = p.Parser.isSet(p.Count);
+    o.Recursive = p.Parser.isSet(p.Recursive) || p.Parser.isSet(p.MaxDepth);
+    o.OneFileSystem = p.Parser.isSet(p.OneFileSystem);
+    o.Reverse = p.Parser.isSet(p.Reverse);
+    if (p.Parser.isSet(p.MaxDepth)) {
+        const qint64 depth = PositiveNumber(p.Parser.value(p.MaxDepth), "--max-depth");
+        o.MaxDepth = int(std::min<qint64>(depth, 1 << 20));
+    }
+    if (p.Parser.isSet(p.Limit))
+        o.Limit = PositiveNumber(p.Parser.value(p.Limit), "--limit");
 
     const QStringList positional = p.Parser.positionalArguments();
     if (p.Parser.isSet(p.Zip)) {

@@ -24,6 +24,11 @@ struct TCliOptions
     bool Headers = true;
     bool GridLines = true;
     bool Count = false;
+    bool Recursive = false;
+    int MaxDepth = 0; // 0: no limit
+    bool OneFileSystem = false;
+    qint64 Limit = -1; // -1: every row
+    bool Reverse = false;
     QString Archive;
     int ExtractIndex = -1;
     QString ExtractFolder;

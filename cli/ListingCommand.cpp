@@ -1,5 +1,6 @@
 #include "cli/ListingCommand.h"
 
+#include "cli/TreeCommand.h"
 #include "export/ExportFormat.h"
 #include "listing/Listing.h"
 #include "platform/LocaleServices.h"
@@ -41,6 +42,8 @@ void CheckFolder(const QString &folder, const QString &shown)
     ::closedir(dir);
 }
 
+} // namespace
+
 void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString &folder, QIODevice &out)
 {
     // The heading is the folder's full path; on standard output the page
@@ -55,12 +58,12 @@ void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString
     ExportGrid(*o.Format, target, options, sgFiles);
 }
 
-} // namespace
-
-void RunListing(const TCliOptions &o, QIODevice &out)
+int RunListing(const TCliOptions &o, QIODevice &out)
 {
     const QString folder = FullFolderPath(o.Folder);
     CheckFolder(folder, o.Folder);
+    if (UsesTreeListing(o))
+        return RunTreeListing(o, folder, out);
 
     TListing listing;
     listing.sgFiles.SetShowHeader(o.Headers);
@@ -84,4 +87,5 @@ void RunListing(const TCliOptions &o, QIODevice &out)
         const QByteArray count = listing.CountText().toLocal8Bit() + '\n';
         std::fputs(count.constData(), stderr);
     }
+    return 0;
 }

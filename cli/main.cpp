@@ -117,13 +117,14 @@ int main(int argc, char *argv[])
     if (::isatty(STDOUT_FILENO))
         terminal = std::make_unique<TTerminalOutput>(out, options.Command != TCliCommand::ccListing);
     QIODevice &shown = terminal ? static_cast<QIODevice &>(*terminal) : out;
+    int status = 0;
     try {
         switch (options.Command) {
         case TCliCommand::ccListing: {
             TClipboardText text;
             if (clipboard)
                 SetClipboard(&text);
-            RunListing(options, shown);
+            status = RunListing(options, shown);
             SetClipboard(nullptr);
             if (clipboard)
                 HandToClipboardServer(text.Text());
@@ -148,5 +149,5 @@ int main(int argc, char *argv[])
         PrintError(QString::fromLocal8Bit(e.what()));
         return 1;
     }
-    return 0;
+    return status;
 }

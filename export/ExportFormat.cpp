@@ -1,9 +1,13 @@
 #include "export/ExportFormat.h"
 
+#include "export/OutputSink.h"
+#include "export/TextFileOutput.h"
 #include "export/uNativeXLSExport.h"
 #include "export/uSGExports.h"
+#include "platform/Errors.h"
 
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -46,37 +50,73 @@ void WriteClipboard(const TExportTarget &, const TExportOptions &, const TGridTa
     GridToClipboard(grid);
 }
 
+void WriteJson(const TExportTarget &target, IListingRows &rows, bool lines)
+{
+    std::unique_ptr<TOutputSink> sink;
+    if (target.Device)
+        sink = std::make_unique<TOutputSink>(*target.Device);
+    else
+        sink = std::make_unique<TOutputSink>(OpenTextFile(target.FileName), target.FileName);
+    TJsonListingWriter writer(*sink, lines);
+    TJsonRow row;
+    for (size_t i = 0; i < rows.Count(); ++i) {
+        rows.Row(i, row);
+        writer.Write(row);
+    }
+    writer.Finish();
+    sink->Close();
+}
+
+void WriteJsonArray(const TExportTarget &target, IListingRows &rows)
+{
+    WriteJson(target, rows, false);
+}
+
+void WriteJsonLines(const TExportTarget &target, IListingRows &rows)
+{
+    WriteJson(target, rows, true);
+}
+
 // The texts are shown to users and read by the save dialog exactly as they
 // stand, "Seperated" and the bare patterns "txt" and "xls" included.
 constexpr TExportFormat kFormats[] = {
-    {"text", "Text File", "Text File|*.txt|All Files|*", "txt", "BrambleTemp.txt", WriteTabs},
+    {"text", "Text File", "Text File|*.txt|All Files|*", "txt", "BrambleTemp.txt", WriteTabs, nullptr, true},
     {"html", "HTML", "HTML File|*.html|All Files|*", "html", "BrambleTemp.htm", WriteHTML},
     {"csv",
         "Comma-Separated File",
         "Comma-Seperated Text File|*.csv|All Files|*",
         "csv",
         "BrambleTemp.csv",
-        WriteCommas},
+        WriteCommas,
+        nullptr,
+        true},
     {"tsv",
         "Tab-Separated File",
         "Tab-Seperated Text File|txt|All Files|*",
         "txt",
         "BrambleTemp.txt",
-        WriteTabs},
+        WriteTabs,
+        nullptr,
+        true},
     {"clipboard", "Clipboard", nullptr, nullptr, nullptr, WriteClipboard},
     {"xls", "Excel Spreadsheet", "Excel Spreadsheet|xls|All Files|*", "xls", "BrambleTemp.xls", WriteXLS},
+    {"json", nullptr, nullptr, nullptr, nullptr, nullptr, WriteJsonArray},
+    {"jsonl", nullptr, nullptr, nullptr, nullptr, nullptr, WriteJsonLines},
 };
+
+// The window lists these first ones.
+constexpr int kWindowFormats = 6;
 
 } // namespace
 
 std::span<const TExportFormat> ExportFormats()
 {
-    return kFormats;
+    return std::span<const TExportFormat>(kFormats, kWindowFormats);
 }
 
 const TExportFormat *ExportFormatAt(int index)
 {
-    return index >= 0 && index < int(std::size(kFormats)) ? &kFormats[index] : nullptr;
+    return index >= 0 && index < kWindowFormats ? &kFormats[index] : nullptr;
 }
 
 const TExportFormat *FindExportFormat(const QString &name)
@@ -92,5 +132,16 @@ void ExportGrid(const TExportFormat &format,
     const TExportOptions &options,
     const TGridTable &grid)
 {
+    if (!format.Writer)
+        throw EError(QStringLiteral("The %1 format writes a listing's rows, not a table")
+                         .arg(QLatin1String(format.Name)));
     format.Writer(target, options, grid);
+}
+
+void ExportRows(const TExportFormat &format, const TExportTarget &target, IListingRows &rows)
+{
+    if (!format.RowsWriter)
+        throw EError(
+            QStringLiteral("The %1 format writes a table, not rows").arg(QLatin1String(format.Name)));
+    format.RowsWriter(target, rows);
 }

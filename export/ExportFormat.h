@@ -1,6 +1,7 @@
 // The table of export formats and the one call that runs a format's writer.
 #pragma once
 
+#include "export/JsonListing.h"
 #include "listing/GridTable.h"
 
 #include <QString>
@@ -9,8 +10,9 @@
 
 class QIODevice;
 
-// The six export formats in one table: how the window and cartola-list name
-// them, what the save dialog and the preview use, and which writer runs.
+// The export formats in one table: how the window and cartola-list name
+// them, what the save dialog and the preview use, and which writer runs. The
+// window offers the first six; json and jsonl are cartola-list's, for programs.
 
 // What a writer is told; each takes the parts it knows.
 struct TExportOptions
@@ -31,6 +33,18 @@ struct TExportTarget
 
 using TExportWriter = void (*)(const TExportTarget &, const TExportOptions &, const TGridTable &);
 
+// A listing's rows as data (sizes in bytes, times as times, names' own bytes),
+// handed out one at a time so no format needs them all as text at once.
+class IListingRows
+{
+public:
+    virtual ~IListingRows() = default;
+    virtual size_t Count() const = 0;
+    virtual void Row(size_t index, TJsonRow &row) = 0;
+};
+
+using TRowsWriter = void (*)(const TExportTarget &, IListingRows &);
+
 struct TExportFormat
 {
     const char *Name; // cartola-list's --format
@@ -38,18 +52,25 @@ struct TExportFormat
     const char *Filter; // save dialog: description|pattern pairs
     const char *DefaultExt; // save dialog
     const char *PreviewFile; // in the user's temporary folder
-    TExportWriter Writer;
+    TExportWriter Writer; // null for the formats that take rows as data
+    TRowsWriter RowsWriter = nullptr;
+    // The writer may be called again on the next rows, without headers, and
+    // the bytes are those of one call on all rows.
+    bool WritesInParts = false;
 
-    // Every format but the clipboard writes a file (and has the four texts above).
-    bool WritesFile() const { return PreviewFile != nullptr; }
+    // Every format but the clipboard writes a file (the window's also have the four texts above).
+    bool WritesFile() const { return PreviewFile != nullptr || RowsWriter != nullptr; }
 };
 
-// In the order of the window's list: a format's index is its export type.
+// The window's, in the order of its list: a format's index is its export type.
 std::span<const TExportFormat> ExportFormats();
 // The format of an export type, null for an index without one.
 const TExportFormat *ExportFormatAt(int index);
 // The format of a --format name, null for an unknown name.
 const TExportFormat *FindExportFormat(const QString &name);
+
+// Runs a format's writer that takes rows as data; its errors pass unchanged.
+void ExportRows(const TExportFormat &format, const TExportTarget &target, IListingRows &rows);
 
 // Runs the format's writer; its errors pass unchanged.
 void ExportGrid(const TExportFormat &format,

@@ -11,8 +11,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-
 int OpenTextFile(const QString &fileName)
 {
     if (fileName.size() > MaxPathLength)
@@ -30,8 +28,6 @@ int OpenTextFile(const QString &fileName)
     }
     return fd;
 }
-
-} // namespace
 
 TTextFileOutput::TTextFileOutput(const QString &fileName)
     : FSink(OpenTextFile(fileName), fileName)

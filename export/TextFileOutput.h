@@ -29,3 +29,7 @@ private:
 };
 
 constexpr qsizetype MaxPathLength = 259;
+
+// Opens a file as the text writers do (the length check, the lock, emptied)
+// and returns its descriptor; raises EInOutError.
+int OpenTextFile(const QString &fileName);

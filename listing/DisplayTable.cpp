@@ -97,6 +97,11 @@ QString LastModifiedDisplayText(const QString &daySerial)
     return DateDisplayText(daySerial, DecimalSeparator(), texts);
 }
 
+QString LastModifiedDisplayText(const QString &daySerial, QChar separator, TDateTimeTexts &texts)
+{
+    return DateDisplayText(daySerial, separator, texts);
+}
+
 void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList, TGridTable &sgFiles)
 {
     const TUpdateBracket bracket(sgFiles);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "listing/GridTable.h"
+#include "platform/LocaleServices.h"
 
 #include <QStringList>
 
@@ -33,3 +34,5 @@ QString SizeDisplayText(const QString &stagingSize);
 // The listing's text for a staging day serial; throws the floating point
 // value error when the text is not a number.
 QString LastModifiedDisplayText(const QString &daySerial);
+// The same with the separator and the date texts of a whole listing.
+QString LastModifiedDisplayText(const QString &daySerial, QChar separator, TDateTimeTexts &texts);

@@ -30,6 +30,8 @@ public:
     int Count() const { return int(FStarts.size()); }
     const char *Name(int i) const { return FText.data() + FStarts[size_t(i)]; }
     const TEntryStat &Stat(int i) const { return FStats[size_t(i)]; }
+    // The entry's own type as the folder tells it (DT_*), links not followed.
+    unsigned char Type(int i) const { return FTypes[size_t(i)]; }
     // At most this many entries are folders, or files.
     int MaxFolders() const { return FFolders + FUnsure; }
     int MaxFiles() const { return Count() - FFolders; }

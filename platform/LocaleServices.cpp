@@ -115,6 +115,7 @@ TDateTimeTexts::TDateTimeTexts(const QLocale &locale)
     : FLocale(locale)
     , FDateFormat(ShortDateFormat(locale))
     , FTimeFormat(LongTimeFormat(locale))
+    , FTimeShowsMs(FTimeFormat.contains(QLatin1Char('z')))
 { }
 
 QString TDateTimeTexts::Text(double dateTime)
@@ -133,5 +134,13 @@ QString TDateTimeTexts::Text(double dateTime)
     const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms));
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return known.value();
-    return known.value() + QLatin1Char(' ') + FLocale.toString(time, FTimeFormat);
+    if (FTimeShowsMs)
+        return known.value() + QLatin1Char(' ') + FLocale.toString(time, FTimeFormat);
+    // A big listing meets each second of the day many times; its text is made once.
+    const int second = int(ms / 1000);
+    auto timeText = FTimes.constFind(second);
+    if (timeText == FTimes.constEnd())
+        timeText = FTimes.insert(
+            second, FLocale.toString(QTime::fromMSecsSinceStartOfDay(second * 1000), FTimeFormat));
+    return known.value() + QLatin1Char(' ') + timeText.value();
 }

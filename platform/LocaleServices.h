@@ -57,5 +57,7 @@ private:
     QLocale FLocale;
     QString FDateFormat;
     QString FTimeFormat;
+    bool FTimeShowsMs = false;
     QHash<qint64, QString> FDates;
+    QHash<int, QString> FTimes; // by second of the day, when the format shows no milliseconds
 };

@@ -41,6 +41,23 @@ TEST(LocaleServices, DateTimeText)
     EXPECT_EQ(texts.Text(-1.5), QStringLiteral("12/29/1899 12:00:00 PM"));
 }
 
+// Every second of the day, on two days and at both ends of the second, as the
+// one-value text gives it: the time texts kept for reuse never answer for another second.
+TEST(LocaleServices, ManyTimeTextsMatchOneAtATime)
+{
+    for (const QLocale &locale : {kUs, kDe}) {
+        TDateTimeTexts texts(locale);
+        for (int second = 0; second < 86400; ++second) {
+            for (const double day : {41179.0, 45000.0}) {
+                for (const int ms : {0, 999}) {
+                    const double dt = day + (second * 1000.0 + ms) / 86400000.0;
+                    ASSERT_EQ(texts.Text(dt), DateTimeToDisplayText(dt, locale)) << second << " " << ms;
+                }
+            }
+        }
+    }
+}
+
 TEST(LocaleServices, UtcToDateTimeWithTheOffsetGiven)
 {
     // 2012-09-27 12:05:09 UTC seen two hours east.

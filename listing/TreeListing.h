@@ -1,0 +1,66 @@
+#pragma once
+
+#include "listing/GridTable.h"
+#include "listing/TreeWalk.h"
+#include "platform/LocaleServices.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// The rows of a walked tree as one listing: sorted over the whole tree, folders
+// before files, by the same sort choices and with the same cell texts as the
+// display table of one folder. Cells are made only for the rows written, so
+// a big tree is never held as text.
+class TTreeListing
+{
+public:
+    explicit TTreeListing(const TTreeWalk &walk);
+
+    // Sorts by the choice (an index into the sort choices; -1 leaves the order
+    // of the walk). Each group takes the quicksort of one folder's listing;
+    // keys that compare equal in different folders go by their folders' paths,
+    // and "Path" orders by the folder's path, then by name.
+    void Sort(int choice);
+    void Reverse();
+    // Keeps the first count rows.
+    void Limit(int64_t count);
+
+    size_t Count() const { return FOrder.size(); }
+    const TTreeRow &Row(size_t position) const { return FWalk.Rows()[FOrder[position]]; }
+    const TTreeFolder &FolderOf(const TTreeRow &row) const { return FWalk.Folder(row.Folder); }
+
+    // The texts of the display table's cells.
+    QString Name(const TTreeRow &row) const; // the whole name
+    QString NameCell(const TTreeRow &row) const; // without its extension unless extensions are shown
+    QString NameCell(const TTreeRow &row, const QString &name) const;
+    QString SizeText(const TTreeRow &row);
+    QString ModifiedText(const TTreeRow &row);
+    int OffsetSeconds() const { return FWalk.OffsetSeconds(); }
+
+    // Makes sgFiles hold the rows from first, count of them, as the display
+    // table holds one folder's; with no rows at all, the one empty row it
+    // keeps after an empty scan. The hidden full paths only when asked: only
+    // the clipboard shows them.
+    void FillDisplayTable(size_t first, size_t count, TGridTable &sgFiles, bool fullPaths = true);
+
+private:
+    std::vector<uint32_t> SortGroup(
+        std::vector<uint32_t> group, int choice, bool folders, const std::vector<uint32_t> &rank) const;
+    std::vector<uint32_t> FolderRanks() const;
+
+    const TTreeWalk &FWalk;
+    std::vector<uint32_t> FOrder; // indexes into the walk's rows
+    QChar FSeparator;
+    TDateTimeTexts FDates;
+    struct TSizeText
+    {
+        int64_t Size = 0;
+        QString Text;
+    };
+    std::vector<TSizeText> FSizeTexts;
+};
+
+// The day serial a row's date shows, read back as the display table reads it.
+double ShownDateTime(const TTreeRow &row, int offsetSeconds, QChar separator);

@@ -1,0 +1,425 @@
+#include "CliRunner.h"
+#include "cli/CommandLine.h"
+
+#include <QDateTime>
+#include <QStandardPaths>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kNobody = QStringLiteral("65534");
+
+// Runs cartola-list as an ordinary user when the tests run as root, for whom
+// a folder of mode 000 would still open.
+TCliRun RunCliUnprivileged(const QStringList &arguments)
+{
+    if (::geteuid() != 0)
+        return RunCli(arguments);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("setpriv"),
+        QStringList{QStringLiteral("--reuid=") + kNobody,
+            QStringLiteral("--regid=") + kNobody,
+            QStringLiteral("--clear-groups"),
+            QStringLiteral(CARTOLA_LIST_EXE)}
+            + arguments);
+    TCliRun run;
+    if (!p.waitForFinished(120000))
+        return run;
+    run.Out = p.readAllStandardOutput();
+    run.Err = p.readAllStandardError();
+    run.Status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return run;
+}
+
+// Lines without their CR LF ends.
+QList<QByteArray> Lines(const QByteArray &text)
+{
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray &line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    return lines;
+}
+
+class TreeCliTest : public TTempFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        TTempFolderTest::SetUp();
+        FOldTZ = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        Root = FDir.path();
+        Tree = Root + QStringLiteral("/tree");
+        ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("tree/a/b/c")));
+        // Depth 1 to 4, sizes all different, so a size order is one order.
+        File(QByteArray("top.txt"), 40, "2021-05-14T14:13:00");
+        File(QByteArray("a/one.log"), 300, "2021-02-11T11:01:30");
+        File(QByteArray("a/b/two.dat"), 7, "2020-05-05T00:00:00");
+        File(QByteArray("a/b/c/three"), 5000, "2019-01-02T03:04:05");
+        // Loops through links: to the top and to the link's own folder.
+        ASSERT_EQ(::symlink("..", QFile::encodeName(Tree + QStringLiteral("/a/up")).constData()), 0);
+        ASSERT_EQ(::symlink(".", QFile::encodeName(Tree + QStringLiteral("/a/b/self")).constData()), 0);
+    }
+
+    void TearDown() override
+    {
+        // Mode 000 folders must open again for the fixture to remove them.
+        for (const QString &locked : FLocked)
+            ::chmod(QFile::encodeName(locked).constData(), 0755);
+        // Names that are not UTF-8 have no QString to be removed by.
+        for (const QByteArray &raw : FRawNames)
+            ::unlink(raw.constData());
+        if (FOldTZ.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", FOldTZ);
+    }
+
+    // relative in the file system's bytes, which need not be UTF-8.
+    void File(const QByteArray &relative, int size, const char *utc)
+    {
+        const QByteArray path = QFile::encodeName(Tree) + '/' + relative;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0) << path.constData();
+        const QByteArray bytes(size, 'x');
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(size)), ssize_t(size));
+        ::close(fd);
+        QDateTime when = QDateTime::fromString(QString::fromLatin1(utc), Qt::ISODate);
+        when.setTimeZone(QTimeZone::utc());
+        const qint64 secs = when.toSecsSinceEpoch();
+        const struct timespec times[2] = {{secs, 0}, {secs, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+    }
+
+    // "name<TAB>path" of each row of a headerless tsv listing with extensions.
+    static QList<QByteArray> NamesAndPaths(const QByteArray &tsv)
+    {
+        QList<QByteArray> rows;
+        for (const QByteArray &line : Lines(tsv)) {
+            const QList<QByteArray> cells = line.split('\t');
+            rows << cells.value(0) + '\t' + cells.value(1);
+        }
+        return rows;
+    }
+
+    QStringList Tsv(QStringList arguments) const
+    {
+        return QStringList{QStringLiteral("--format"),
+                   QStringLiteral("tsv"),
+                   QStringLiteral("--no-headers"),
+                   QStringLiteral("--extensions")}
+        + arguments;
+    }
+
+    QByteArray R(const char *relative) const { return (Tree + QString::fromUtf8(relative)).toUtf8(); }
+
+    QByteArray FOldTZ;
+    QString Root;
+    QString Tree;
+    QStringList FLocked;
+    QList<QByteArray> FRawNames;
+};
+
+TEST_F(TreeCliTest, DepthLimitsAndLinksThatLoop)
+{
+    // Sorted by name; --folders lists the links as folders, never entered.
+    const struct
+    {
+        QStringList Depth;
+        QList<QByteArray> Rows;
+    } cases[] = {
+        {{QStringLiteral("--max-depth"), QStringLiteral("1")}, {"a\t" + R("/"), "top.txt\t" + R("/")}},
+        {{QStringLiteral("--max-depth"), QStringLiteral("2")},
+            {"a\t" + R("/"),
+                "b\t" + R("/a/"),
+                "up\t" + R("/a/"),
+                "one.log\t" + R("/a/"),
+                "top.txt\t" + R("/")}},
+        {{QStringLiteral("--max-depth"), QStringLiteral("3")},
+            {"a\t" + R("/"),
+                "b\t" + R("/a/"),
+                "c\t" + R("/a/b/"),
+                "self\t" + R("/a/b/"),
+                "up\t" + R("/a/"),
+                "one.log\t" + R("/a/"),
+                "top.txt\t" + R("/"),
+                "two.dat\t" + R("/a/b/")}},
+        {{QStringLiteral("-r")},
+            {"a\t" + R("/"),
+                "b\t" + R("/a/"),
+                "c\t" + R("/a/b/"),
+                "self\t" + R("/a/b/"),
+                "up\t" + R("/a/"),
+                "one.log\t" + R("/a/"),
+                "three\t" + R("/a/b/c/"),
+                "top.txt\t" + R("/"),
+                "two.dat\t" + R("/a/b/")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Depth.join(QLatin1Char(' ')).toStdString());
+        const TCliRun run = RunCli(Tsv(c.Depth + QStringList{QStringLiteral("--folders"), Tree}));
+        ASSERT_EQ(run.Status, 0) << run.Err.constData();
+        EXPECT_EQ(NamesAndPaths(run.Out), c.Rows);
+    }
+}
+
+TEST_F(TreeCliTest, UnreadableAndRefusedFoldersAreLeftOutAndReported)
+{
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            GTEST_SKIP() << "running as root without setpriv";
+        // The unprivileged run must reach the tree.
+        for (const QString &folder : {Root,
+                 Tree,
+                 Tree + QStringLiteral("/a"),
+                 Tree + QStringLiteral("/a/b"),
+                 Tree + QStringLiteral("/a/b/c")})
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    }
+    ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral("a/locked/deeper")));
+    File(QByteArray("a/locked/hidden.txt"), 1, "2021-01-01T00:00:00");
+    File(QByteArray("a/locked/deeper/below.txt"), 1, "2021-01-01T00:00:00");
+    ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral("a/b/bad|name")));
+    File(QByteArray("a/b/bad|name/first.txt"), 2, "2021-01-01T00:00:00");
+    const QString locked = Tree + QStringLiteral("/a/locked");
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+    FLocked << locked;
+
+    const TCliRun run = RunCliUnprivileged(Tsv({QStringLiteral("-r"), Tree}));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Err.contains("cartola-list: " + R("/a/locked") + ": Permission denied.\n"))
+        << run.Err.constData();
+    EXPECT_TRUE(run.Err.contains("cartola-list: " + R("/a/b/bad|name") + ": Invalid characters in path.\n"))
+        << run.Err.constData();
+    EXPECT_EQ(Lines(run.Err).size(), 2);
+    EXPECT_EQ(NamesAndPaths(run.Out),
+        (QList<QByteArray>{"one.log\t" + R("/a/"),
+            "three\t" + R("/a/b/c/"),
+            "top.txt\t" + R("/"),
+            "two.dat\t" + R("/a/b/")}));
+
+    // The top folder keeps the one-folder rule: its path check failing ends the listing.
+    const TCliRun top = RunCli(Tsv({QStringLiteral("-r"), Tree + QStringLiteral("/a/b/bad|name")}));
+    EXPECT_EQ(top.Status, 1);
+    EXPECT_EQ(top.Err, QByteArray("cartola-list: Invalid characters in path.\n"));
+    EXPECT_TRUE(top.Out.isEmpty());
+}
+
+// The length limit counts characters, not the bytes of their UTF-8.
+TEST_F(TreeCliTest, PathLengthCountsCharacters)
+{
+    QByteArray name;
+    for (int i = 0; i < 100; ++i)
+        name += "\xc3\xa9";
+    const qsizetype folderLength = 247 - 100 - Tree.size() - 2; // two "/"
+    const QByteArray fits(folderLength, 'f');
+    const QByteArray over(folderLength + 1, 'o');
+    for (const QByteArray &folder : {fits, over}) {
+        ASSERT_TRUE(QDir(Tree).mkpath(QString::fromLatin1(folder)));
+        File(folder + '/' + name, 1, "2021-01-01T00:00:00");
+    }
+    const TCliRun run = RunCli(Tsv({QStringLiteral("--max-depth"), QStringLiteral("2"), Tree}));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "cartola-list: " + R("/") + over + ": The specified path is too long.\n");
+    EXPECT_TRUE(run.Out.contains(R("/") + fits + "/\t")) << run.Out.constData();
+    EXPECT_FALSE(run.Out.contains(R("/") + over + "/\t"));
+}
+
+TEST_F(TreeCliTest, TheLargestFilesAnywhere)
+{
+    const TCliRun run = RunCli(Tsv({QStringLiteral("-r"),
+        QStringLiteral("--sort"),
+        QStringLiteral("size"),
+        QStringLiteral("--reverse"),
+        QStringLiteral("--limit"),
+        QStringLiteral("3"),
+        Tree}));
+    ASSERT_EQ(run.Status, 0) << run.Err.constData();
+    EXPECT_EQ(Lines(run.Out),
+        (QList<QByteArray>{"three\t" + R("/a/b/c/") + "\t4.88 KB\t\t1/2/2019 3:04:05 AM\t",
+            "one.log\t" + R("/a/") + "\t300 bytes\t.log\t2/11/2021 11:01:30 AM\t",
+            "top.txt\t" + R("/") + "\t40 bytes\t.txt\t5/14/2021 2:13:00 PM\t"}));
+}
+
+TEST_F(TreeCliTest, PathSortsByFolderThenName)
+{
+    const TCliRun run = RunCli(Tsv({QStringLiteral("-r"),
+        QStringLiteral("--folders"),
+        QStringLiteral("--sort"),
+        QStringLiteral("path"),
+        Tree}));
+    ASSERT_EQ(run.Status, 0) << run.Err.constData();
+    EXPECT_EQ(NamesAndPaths(run.Out),
+        (QList<QByteArray>{"a\t" + R("/"),
+            "b\t" + R("/a/"),
+            "up\t" + R("/a/"),
+            "c\t" + R("/a/b/"),
+            "self\t" + R("/a/b/"),
+            "top.txt\t" + R("/"),
+            "one.log\t" + R("/a/"),
+            "two.dat\t" + R("/a/b/"),
+            "three\t" + R("/a/b/c/")}));
+}
+
+// What Python's json module reads back: one line of fields per row.
+const char kReadBack[] = R"(
+import base64, json, sys
+text = open(sys.argv[1], encoding='utf-8').read()
+rows = json.loads(text) if sys.argv[2] == 'json' else [json.loads(l) for l in text.splitlines()]
+for r in rows:
+    name = base64.b64decode(r['nameBytes']).hex() if 'nameBytes' in r else r['name']
+    print('|'.join(str(r[k]) for k in ('path', 'extension', 'type', 'size', 'modified', 'sizeText', 'modifiedText')), name, sep='|')
+)";
+
+TEST_F(TreeCliTest, JsonReadsBackAsTheSameRows)
+{
+    File(QByteArray("a/caf\xe9.txt"), 12, "2022-03-04T05:06:07"); // Latin-1 bytes, not UTF-8
+    FRawNames << QFile::encodeName(Tree) + "/a/caf\xe9.txt";
+    File(QByteArray("a/b/\xc3\xa9t\xc3\xa9, q.txt"), 13, "2022-03-04T05:06:08");
+    const QString script = Root + QStringLiteral("/readback.py");
+    WriteFile(script, kReadBack);
+    for (const char *format : {"json", "jsonl"}) {
+        SCOPED_TRACE(format);
+        const QString out = Root + QStringLiteral("/rows.") + QLatin1String(format);
+        const TCliRun run = RunCli({QStringLiteral("-r"),
+            QStringLiteral("--sort"),
+            QStringLiteral("size"),
+            QStringLiteral("--format"),
+            QLatin1String(format),
+            QStringLiteral("-o"),
+            out,
+            Tree});
+        ASSERT_EQ(run.Status, 0) << run.Err.constData();
+        QProcess python;
+        python.start(QStringLiteral("python3"), {script, out, QLatin1String(format)});
+        ASSERT_TRUE(python.waitForFinished(60000));
+        ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().constData();
+        EXPECT_EQ(Lines(python.readAllStandardOutput()),
+            (QList<QByteArray>{
+                R("/a/b/") + "|.dat|file|7|2020-05-05T00:00:00+00:00|7 bytes|5/5/2020|two.dat",
+                R("/a/")
+                    + "|.txt|file|12|2022-03-04T05:06:07+00:00|12 bytes|3/4/2022 5:06:07 AM|636166e92e747874",
+                R("/a/b/")
+                    + "|.txt|file|13|2022-03-04T05:06:08+00:00|13 bytes|3/4/2022 5:06:08 "
+                      "AM|\xc3\xa9t\xc3\xa9, q.txt",
+                R("/") + "|.txt|file|40|2021-05-14T14:13:00+00:00|40 bytes|5/14/2021 2:13:00 PM|top.txt",
+                R("/a/") + "|.log|file|300|2021-02-11T11:01:30+00:00|300 bytes|2/11/2021 11:01:30 AM|one.log",
+                R("/a/b/c/") + "||file|5000|2019-01-02T03:04:05+00:00|4.88 KB|1/2/2019 3:04:05 AM|three",
+            }))
+            << ReadAll(out).constData();
+    }
+}
+
+// A tree of one folder is today's listing, byte for byte, in every writer and order.
+TEST_F(TreeCliTest, ATreeOfOneFolderGivesTodaysBytes)
+{
+    const QString flat = Root + QStringLiteral("/flat");
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("flat")));
+    const char *names[] = {
+        "b.TXT", "a.txt", "A.txt", "same", "Same", "x,y.csv", "z.gz", "archive.tar.gz", "e\xc3\xa9"};
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("t1")));
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("t2")));
+    int size = 0;
+    for (const char *name : names) {
+        WriteFile(flat + QLatin1Char('/') + QString::fromUtf8(name), QByteArray(size % 3 * 1000, 'x'));
+        ++size;
+    }
+    for (const char *format : {"tsv", "csv", "html", "text", "xls"}) {
+        for (const char *sort : {"name", "path", "size", "extension", "modified"}) {
+            SCOPED_TRACE(std::string(format) + " " + sort);
+            const QStringList common{QStringLiteral("--format"),
+                QLatin1String(format),
+                QStringLiteral("--sort"),
+                QLatin1String(sort),
+                QStringLiteral("-o")};
+            // The same file name: the HTML page takes its title from it.
+            const QString today = Root + QStringLiteral("/t1/list");
+            const QString tree = Root + QStringLiteral("/t2/list");
+            ASSERT_EQ(RunCli(common + QStringList{today, flat}).Status, 0);
+            ASSERT_EQ(RunCli(common + QStringList{tree, QStringLiteral("-r"), flat}).Status, 0);
+            EXPECT_EQ(ReadAll(tree), ReadAll(today));
+        }
+    }
+    // An empty folder gives the one empty row of an empty listing.
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("void")));
+    EXPECT_EQ(RunCli({QStringLiteral("--format"),
+                         QStringLiteral("csv"),
+                         QStringLiteral("-r"),
+                         Root + QStringLiteral("/void")})
+                  .Out,
+        RunCli({QStringLiteral("--format"), QStringLiteral("csv"), Root + QStringLiteral("/void")}).Out);
+}
+
+// The delimited writers take a big tree a part at a time; the parts join seamlessly.
+TEST_F(TreeCliTest, ABigListingWrittenInPartsIsOneListing)
+{
+    const QString flat = Root + QStringLiteral("/many");
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("many")));
+    for (int i = 0; i < 16500; ++i) {
+        const QByteArray path = QFile::encodeName(flat + QStringLiteral("/f%1.txt").arg(i));
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    const QStringList csv{QStringLiteral("--format"), QStringLiteral("csv"), flat};
+    const TCliRun today = RunCli(csv);
+    const TCliRun tree = RunCli(QStringList{QStringLiteral("-r")} + csv);
+    ASSERT_EQ(tree.Status, 0);
+    EXPECT_EQ(Lines(tree.Out).size(), 16501);
+    EXPECT_TRUE(tree.Out == today.Out);
+}
+
+TEST(TreeCommandLine, TheTreeOptionsAskForWhatTheyName)
+{
+    const struct
+    {
+        QStringList Arguments;
+        bool Recursive;
+        int MaxDepth;
+        bool OneFileSystem;
+        qint64 Limit;
+        bool Reverse;
+    } cases[] = {
+        {{}, false, 0, false, -1, false},
+        {{QStringLiteral("-r")}, true, 0, false, -1, false},
+        {{QStringLiteral("--recursive"), QStringLiteral("-x")}, true, 0, true, -1, false},
+        {{QStringLiteral("--max-depth"), QStringLiteral("2")}, true, 2, false, -1, false},
+        {{QStringLiteral("--limit"), QStringLiteral("50"), QStringLiteral("--reverse")},
+            false,
+            0,
+            false,
+            50,
+            true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+        const TCliOptions o = ParseCommandLine(c.Arguments + QStringList{QStringLiteral("folder")});
+        EXPECT_EQ(o.Recursive, c.Recursive);
+        EXPECT_EQ(o.MaxDepth, c.MaxDepth);
+        EXPECT_EQ(o.OneFileSystem, c.OneFileSystem);
+        EXPECT_EQ(o.Limit, c.Limit);
+        EXPECT_EQ(o.Reverse, c.Reverse);
+    }
+    for (const char *bad : {"0", "-1", "x", " 3", "3 "}) {
+        for (const char *option : {"--limit", "--max-depth"}) {
+            SCOPED_TRACE(std::string(option) + " '" + bad + "'");
+            EXPECT_THROW(
+                ParseCommandLine({QLatin1String(option), QLatin1String(bad), QStringLiteral("folder")}),
+                EUsageError);
+        }
+    }
+}
+
+} // namespace
