@@ -306,10 +306,23 @@ void TfrmMain::tvFolderTreeChange()
     options.ShowExtensions = cbExt->isChecked();
     options.Mask = edMask->text();
     options.DecimalSeparator = DecimalSeparator();
-    ScanFolder(node->TagString, options, sgDir, sgFileList, sgFiles);
-    if (sgDir.RowCount() > 0 || sgFileList.RowCount() > 0) {
-        cbSortChange();
-        sgFilesSelChanged();
+    // The window stays blocked, but a long scan shows how far it has come:
+    // the label is repainted on the spot, no input is taken.
+    const QString counts = lblCountDir->text();
+    options.OnProgress = [this](int done, int total) {
+        lblCountDir->setText(ScanProgressText(done, total));
+        lblCountDir->repaint();
+    };
+    options.Clock = ScanClock;
+    try {
+        ScanFolder(node->TagString, options, sgDir, sgFileList, sgFiles);
+        if (sgDir.RowCount() > 0 || sgFileList.RowCount() > 0) {
+            cbSortChange();
+            sgFilesSelChanged();
+        }
+    } catch (...) {
+        lblCountDir->setText(counts);
+        throw;
     }
     lblCountDir->setText(CountLabelText(sgDir.RowCount(), sgFileList.RowCount()));
 }

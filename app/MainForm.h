@@ -2,6 +2,7 @@
 
 #include "listing/FolderTree.h"
 #include "listing/GridTable.h"
+#include "listing/ScanProgress.h"
 
 #include <QString>
 #include <QWidget>
@@ -105,6 +106,7 @@ public:
     std::function<void(const QString &)> ErrorDisplay; // the standard error display
     std::function<void(const QString &)> AssociationErrorBox; // "Could not open ..."
     static std::function<QSize()> ScreenSize; // read at start-up; tests set it first
+    TScanClock ScanClock; // the scan's clock for its progress; tests let time run faster
     void SetSaveDialog(std::unique_ptr<ISaveDialog> dialog);
 
     TFolderNode *SelectedNode() const;

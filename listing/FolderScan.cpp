@@ -7,6 +7,7 @@
 #include "platform/LocaleServices.h"
 
 #include <QFile>
+#include <QLocale>
 
 #include <algorithm>
 #include <charconv>
@@ -43,6 +44,17 @@ private:
     TGridTable &FFirst;
     TGridTable &FSecond;
 };
+
+// PadLeft(15, "0", value) of a size, which is never negative, without a text of its own.
+QStringView PadLeftInto(char16_t (&digits)[15], int64_t value)
+{
+    uint64_t v = uint64_t(value);
+    for (int i = 14; i >= 0; --i) {
+        digits[i] = char16_t(u'0' + v % 10);
+        v /= 10;
+    }
+    return QStringView(digits, 15);
+}
 
 void DropEmptyRow(TGridTable &grid)
 {
@@ -123,6 +135,14 @@ QString CountLabelText(int folders, int files)
     return QStringLiteral("Folders: %1  Files: %2").arg(folders).arg(files);
 }
 
+QString ScanProgressText(int done, int total)
+{
+    const QLocale locale = UserLocale();
+    if (total < 0)
+        return QStringLiteral("Reading\u2026 %1 files").arg(locale.toString(done));
+    return QStringLiteral("Reading\u2026 %1 of %2 files").arg(locale.toString(done), locale.toString(total));
+}
+
 QString FolderWithDelimiter(const QString &path)
 {
     return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
@@ -147,32 +167,38 @@ void ScanFolder(const QString &folder,
             const int offset = LocalOffsetSecondsNow();
             const QChar sep = options.DecimalSeparator;
             const bool wholeMask = options.Mask == QLatin1String("*.*");
-            const TFolderEntries entries(dir.get());
+            TScanTicker ticker(options.OnProgress, options.Clock);
+            TFolderEntries entries(dir.get(), &ticker);
             if (options.ShowFiles)
                 sgFileList.ReserveRows(std::max(entries.MaxFiles(), 1));
             if (options.ShowFolders)
                 sgDir.ReserveRows(std::max(entries.MaxFolders(), 1));
             int files = 0;
             int folders = 0;
+            // The texts of a row are put together in these, so a row makes no text of its own.
+            QString full = P;
+            char16_t size[15];
             for (int e = 0; e < entries.Count(); ++e) {
                 const TEntryStat &st = entries.Stat(e);
                 const bool exists = st.Exists;
                 const bool isFolder = st.IsFolder;
-                const QString name = QFile::decodeName(entries.Name(e));
+                full.truncate(P.size());
+                full += QFile::decodeName(entries.Name(e));
+                const QStringView name = QStringView(full).mid(P.size());
 
                 if (!isFolder && options.ShowFiles) {
-                    const QString ext = ExtractExtension(name);
-                    if (!wholeMask && !MaskAccepts(options.Mask, ext))
+                    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+                    const QStringView ext = dot < 0 ? QStringView() : name.mid(dot);
+                    if (!wholeMask && !MaskAccepts(options.Mask, ext.toString()))
                         continue;
                     const int r = files++;
-                    const QString full = P + name;
                     sgFileList.SetRowCount(r + 1);
-                    sgFileList.SetCells(scFullPath, r, full);
-                    sgFileList.SetCells(
-                        scName, r, options.ShowExtensions ? name : NameWithoutExtension(name));
-                    sgFileList.SetCells(scPath, r, P);
-                    sgFileList.SetCells(scSize, r, PadLeft(15, QLatin1Char('0'), st.Size));
-                    sgFileList.SetCells(scExtension, r, ext);
+                    sgFileList.SetCellText(scFullPath, r, full);
+                    sgFileList.SetCellText(
+                        scName, r, options.ShowExtensions || dot < 0 ? name : name.left(dot));
+                    sgFileList.SetCellText(scPath, r, P);
+                    sgFileList.SetCellText(scSize, r, PadLeftInto(size, st.Size));
+                    sgFileList.SetCellText(scExtension, r, ext);
                     const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
                     sgFileList.SetCells(scLastModified, r, DaySerialText(modified, sep));
                     CheckPathText(full);
@@ -183,9 +209,9 @@ void ScanFolder(const QString &folder,
                 } else if (isFolder && options.ShowFolders) {
                     const int r = folders++;
                     sgDir.SetRowCount(r + 1);
-                    sgDir.SetCells(scFullPath, r, P + name);
-                    sgDir.SetCells(scName, r, name);
-                    sgDir.SetCells(scPath, r, P);
+                    sgDir.SetCellText(scFullPath, r, full);
+                    sgDir.SetCellText(scName, r, name);
+                    sgDir.SetCellText(scPath, r, P);
                     const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
                     sgDir.SetCells(scLastModified, r, DaySerialText(modified, sep));
                 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listing/GridTable.h"
+#include "listing/ScanProgress.h"
 
 #include <QString>
 
@@ -13,6 +14,10 @@ struct TScanOptions
     bool ShowExtensions = false;
     QString Mask = QStringLiteral("*.*");
     QChar DecimalSeparator = QLatin1Char('.');
+    // Told how far a scan that has run for half a second has come, a few
+    // times a second, on the calling thread.
+    TScanProgressReport OnProgress;
+    TScanClock Clock; // the steady clock when empty
 };
 
 // A mask that is empty or shorter than three characters becomes "*.*".
@@ -37,6 +42,9 @@ bool MaskAccepts(const QString &mask, const QString &extension);
 void CheckPathText(const QString &fullPath);
 
 QString CountLabelText(int folders, int files);
+// What the count label shows while a long scan runs: done of total entries,
+// total -1 while the names are still being read.
+QString ScanProgressText(int done, int total);
 
 // P with a trailing "/".
 QString FolderWithDelimiter(const QString &path);
