@@ -115,6 +115,7 @@ TDateTimeTexts::TDateTimeTexts(const QLocale &locale)
     : FLocale(locale)
     , FDateFormat(ShortDateFormat(locale))
     , FTimeFormat(LongTimeFormat(locale))
+    , FCacheTimes(!FTimeFormat.contains(QLatin1Char('z')))
 { }
 
 QString TDateTimeTexts::Text(double dateTime)
@@ -133,5 +134,12 @@ QString TDateTimeTexts::Text(double dateTime)
     const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms));
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return known.value();
-    return known.value() + QLatin1Char(' ') + FLocale.toString(time, FTimeFormat);
+    if (!FCacheTimes)
+        return known.value() + QLatin1Char(' ') + FLocale.toString(time, FTimeFormat);
+    const int second = int(ms / 1000);
+    auto text = FTimes.constFind(second);
+    if (text == FTimes.constEnd())
+        text = FTimes.insert(
+            second, FLocale.toString(QTime(second / 3600, second / 60 % 60, second % 60), FTimeFormat));
+    return known.value() + QLatin1Char(' ') + text.value();
 }

@@ -57,4 +57,8 @@ private:
     QString FDateFormat;
     QString FTimeFormat;
     QHash<qint64, QString> FDates;
+    // Time texts by second of the day, when the format shows no milliseconds:
+    // a big listing formats each second once, not each file.
+    bool FCacheTimes = false;
+    QHash<int, QString> FTimes;
 };
