@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -95,6 +96,38 @@ bool SameChars(const char16_t *a, const char16_t *b, size_t n)
 }
 
 } // namespace
+
+TCellColumn::TCellColumn(const TCellColumn &other)
+    : FWords(other.FWords)
+    , FChunkSizes(other.FChunkSizes)
+    , FChunkUsed(other.FChunkUsed)
+    , FArenaChars(other.FArenaChars)
+    , FGarbageChars(other.FGarbageChars)
+    , FBase(other.FBase)
+    , FLong(other.FLong)
+    , FSeparatorCount(other.FSeparatorCount)
+    , FFilled(other.FFilled)
+    , FInterned(other.FInterned)
+    , FInternedCount(other.FInternedCount)
+    , FLookups(other.FLookups)
+    , FHits(other.FHits)
+    , FInterning(other.FInterning)
+{
+    std::copy(std::begin(other.FSeparators), std::end(other.FSeparators), std::begin(FSeparators));
+    FChunks.reserve(other.FChunks.size());
+    for (size_t c = 0; c < other.FChunks.size(); ++c) {
+        FChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(FChunkSizes[c]));
+        const uint32_t used = c + 1 == other.FChunks.size() ? FChunkUsed : FChunkSizes[c];
+        std::copy_n(other.FChunks[c].get(), used, FChunks[c].get());
+    }
+}
+
+TCellColumn &TCellColumn::operator=(const TCellColumn &other)
+{
+    if (this != &other)
+        *this = TCellColumn(other);
+    return *this;
+}
 
 void TCellColumn::Resize(size_t rows)
 {

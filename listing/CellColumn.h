@@ -16,6 +16,12 @@
 class TCellColumn
 {
 public:
+    TCellColumn() = default;
+    TCellColumn(const TCellColumn &other);
+    TCellColumn &operator=(const TCellColumn &other);
+    TCellColumn(TCellColumn &&) noexcept = default;
+    TCellColumn &operator=(TCellColumn &&) noexcept = default;
+
     size_t Size() const { return FWords.size(); }
     void Resize(size_t rows);
     void Reserve(size_t rows) { FWords.reserve(rows); }

@@ -73,6 +73,11 @@ TEST(CellColumnTest, EveryTextReadsBackAsWritten)
         ExpectColumn(column, expected);
         column.Compact();
         ExpectColumn(column, expected);
+        // A copy stands on its own.
+        TCellColumn copy(column);
+        column.SetText(0, QStringLiteral("changed"));
+        column = TCellColumn();
+        ExpectColumn(copy, expected);
     }
 }
 
