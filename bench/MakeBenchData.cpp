@@ -10,6 +10,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     GeneratedFolder(100000);
+    GeneratedFolder(1000000);
     GeneratedFolder(10000);
     GeneratedNamesFile(100000);
     GeneratedManyEntriesArchive();
