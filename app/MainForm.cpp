@@ -339,10 +339,23 @@ void TfrmMain::tvFolderTreeChange()
     options.ShowExtensions = cbExt->isChecked();
     options.Mask = edMask->text();
     options.DecimalSeparator = DecimalSeparator();
-    FListing.Scan(node->TagString, options);
-    if (FListing.HasRows()) {
-        cbSortChange();
-        sgFilesSelChanged();
+    // The window stays blocked, but a long scan shows how far it has come:
+    // the label is repainted on the spot, no input is taken.
+    const QString counts = lblCountDir->text();
+    options.OnProgress = [this](int done, int total) {
+        lblCountDir->setText(ScanProgressText(done, total));
+        lblCountDir->repaint();
+    };
+    options.Clock = ScanClock;
+    try {
+        FListing.Scan(node->TagString, options);
+        if (FListing.HasRows()) {
+            cbSortChange();
+            sgFilesSelChanged();
+        }
+    } catch (...) {
+        lblCountDir->setText(counts);
+        throw;
     }
     lblCountDir->setText(FListing.CountText());
 }

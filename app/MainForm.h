@@ -5,6 +5,7 @@
 #include "listing/GridTable.h"
 #include "listing/Listing.h"
 #include "platform/PrivateTemp.h"
+#include "listing/ScanProgress.h"
 
 #include <QString>
 #include <QWidget>
@@ -112,6 +113,7 @@ public:
     static std::function<QSize()> ScreenSize; // read at start-up; tests set it first
     static std::function<QSize()> AvailableScreenSize; // the screen without panels
     static std::function<void(const QString &)> PictureChecked; // between a picture's check and its open
+    TScanClock ScanClock; // the scan's clock for its progress; tests let time run faster
     void SetSaveDialog(std::unique_ptr<ISaveDialog> dialog);
 
     TFolderNode *SelectedNode() const;

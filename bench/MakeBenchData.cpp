@@ -16,6 +16,7 @@ int main(int argc, char **argv)
         return 0;
     }
     GeneratedFolder(100000);
+    GeneratedFolder(1000000);
     GeneratedFolder(10000);
     GeneratedNamesFile(100000);
     GeneratedManyEntriesArchive();

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +42,41 @@ void CheckFolder(const QString &folder, const QString &shown)
         throw EError(shown + QStringLiteral(": ") + SysErrorMessage(errno));
     ::closedir(dir);
 }
+
+// A progress line on a terminal's standard error, rewritten in place and
+// wiped before anything else is written; nothing when standard error is not a terminal.
+class TProgressLine
+{
+public:
+    TProgressLine()
+        : FShown(isatty(STDERR_FILENO) == 1)
+    { }
+    ~TProgressLine() { Clear(); }
+    TProgressLine(const TProgressLine &) = delete;
+    TProgressLine &operator=(const TProgressLine &) = delete;
+
+    TScanProgressReport Report()
+    {
+        if (!FShown)
+            return {};
+        return [this](int done, int total) {
+            const QByteArray line = "\r" + ScanProgressText(done, total).toLocal8Bit() + "\x1b[K";
+            std::fputs(line.constData(), stderr);
+            std::fflush(stderr);
+            FWritten = true;
+        };
+    }
+    void Clear()
+    {
+        if (FWritten)
+            std::fputs("\r\x1b[K", stderr);
+        FWritten = false;
+    }
+
+private:
+    bool FShown;
+    bool FWritten = false;
+};
 
 } // namespace
 
@@ -78,7 +114,11 @@ int RunListing(const TCliOptions &o, QIODevice &out)
     scan.ShowExtensions = o.ShowExtensions;
     scan.Mask = mask;
     scan.DecimalSeparator = DecimalSeparator();
-    listing.Scan(folder, scan);
+    {
+        TProgressLine progress;
+        scan.OnProgress = progress.Report();
+        listing.Scan(folder, scan);
+    }
     if (listing.HasRows())
         listing.Sort(listing.SortChoice(o.SortHeader));
 

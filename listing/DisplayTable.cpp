@@ -113,33 +113,38 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
     const QChar separator = DecimalSeparator();
     TDateTimeTexts dates;
     // Files of the same size share one size text: a big listing of small
-    // files then holds a few hundred texts, not one per file.
-    QHash<QString, QString> sizeTexts;
+    // files then makes a few hundred texts, not one per file.
+    QHash<qlonglong, QString> sizeTexts;
+    QString scratch;
     // Column by column, folders before files: an error leaves exactly the cells before it.
     for (int i = 0; i < sgFiles.ColumnCount(); ++i) {
         const TCellKind kind = KindOfColumn(sgFiles.Columns(i).Header);
         for (int r = 0; r < dirs; ++r) {
-            const QString &cell = sgDir.Cells(i, r);
             if (kind == TCellKind::ckLastModified)
-                sgFiles.SetCells(i, r, DateDisplayText(cell, separator, dates));
+                sgFiles.SetCells(i, r, DateDisplayText(sgDir.Cells(i, r), separator, dates));
             else
-                sgFiles.SetCells(i, r, cell);
+                sgFiles.SetCellText(i, r, sgDir.CellView(i, r, scratch));
         }
         for (int r = 0; r < files; ++r) {
-            const QString &cell = sgFileList.Cells(i, r);
             switch (kind) {
             case TCellKind::ckSize: {
-                auto known = sizeTexts.constFind(cell);
+                bool ok = false;
+                const qlonglong bytes = sgFileList.CellView(i, r, scratch).toLongLong(&ok, 10);
+                if (!ok) {
+                    sgFiles.SetCells(i, dirs + r, QString());
+                    break;
+                }
+                auto known = sizeTexts.constFind(bytes);
                 if (known == sizeTexts.constEnd())
-                    known = sizeTexts.insert(cell, SizeDisplayText(cell));
+                    known = sizeTexts.insert(bytes, FormatFileSize(bytes));
                 sgFiles.SetCells(i, dirs + r, known.value());
                 break;
             }
             case TCellKind::ckLastModified:
-                sgFiles.SetCells(i, dirs + r, DateDisplayText(cell, separator, dates));
+                sgFiles.SetCells(i, dirs + r, DateDisplayText(sgFileList.Cells(i, r), separator, dates));
                 break;
             case TCellKind::ckCopy:
-                sgFiles.SetCells(i, dirs + r, cell);
+                sgFiles.SetCellText(i, dirs + r, sgFileList.CellView(i, r, scratch));
                 break;
             }
         }

@@ -1,7 +1,11 @@
 #include "listing/FolderEntries.h"
 
+#include <algorithm>
+#include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -10,11 +14,22 @@ int64_t UnixMs(const timespec &ts)
     return int64_t(ts.tv_sec) * 1000 + int64_t(ts.tv_nsec) / 1000000;
 }
 
+// Entries a thread takes at a time: big enough that handing them out costs
+// nothing, small enough that the threads finish together.
+constexpr size_t kBatch = 512;
+// Below this a second thread costs more than it saves.
+constexpr size_t kParallelFrom = 4096;
+constexpr unsigned kMaxThreads = 4;
+
 } // namespace
 
-TFolderEntries::TFolderEntries(DIR *dir)
+TFolderEntries::TFolderEntries(DIR *dir, TScanTicker *ticker)
+    : FFd(dirfd(dir))
+    , FTicker(ticker)
 {
     while (const dirent *entry = readdir(dir)) {
+        if (ticker && (FStarts.size() & 4095) == 0)
+            ticker->Tick(int(FStarts.size()), -1);
         if (entry->d_name[0] == '.')
             continue;
         FStarts.push_back(FText.size());
@@ -30,19 +45,73 @@ TFolderEntries::TFolderEntries(DIR *dir)
     FStats.resize(FStarts.size());
     if (OnNamesRead)
         OnNamesRead();
-    StatAll(dirfd(dir));
+    FBatches = (FStarts.size() + kBatch - 1) / kBatch;
+    FDone = std::make_unique<std::atomic<bool>[]>(FBatches);
+    StartHelpers();
 }
 
-void TFolderEntries::StatAll(int fd)
+TFolderEntries::~TFolderEntries()
 {
-    for (size_t i = 0; i < FStarts.size(); ++i) {
+    // A scan ended by an error needs no more results.
+    FStop = true;
+}
+
+void TFolderEntries::StartHelpers()
+{
+    if (FStarts.size() < kParallelFrom)
+        return;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned helpers = std::min(cores, kMaxThreads) - 1;
+    try {
+        for (unsigned t = 0; t < helpers; ++t)
+            FHelpers.emplace_back([this] {
+                Help();
+            });
+    } catch (const std::system_error &) {
+        // No thread to spare: the calling thread does what is left.
+    }
+}
+
+void TFolderEntries::Help()
+{
+    while (!FStop) {
+        const size_t batch = FNextBatch.fetch_add(1);
+        if (batch >= FBatches)
+            return;
+        StatBatch(batch);
+    }
+}
+
+// Each entry's result goes to its own place, so the order of the listing and
+// everything made from it stay those of one thread.
+const TEntryStat &TFolderEntries::Stat(int i)
+{
+    const size_t batch = size_t(i) / kBatch;
+    while (FReady <= batch) {
+        size_t expected = FReady;
+        if (FNextBatch.compare_exchange_strong(expected, FReady + 1))
+            StatBatch(FReady);
+        else
+            FDone[FReady].wait(false, std::memory_order_acquire);
+        ++FReady;
+        if (FTicker)
+            FTicker->Tick(int(std::min(FReady * kBatch, FStarts.size())), Count());
+    }
+    return FStats[size_t(i)];
+}
+
+void TFolderEntries::StatBatch(size_t batch)
+{
+    const size_t first = batch * kBatch;
+    const size_t last = std::min(first + kBatch, FStarts.size());
+    for (size_t i = first; i < last; ++i) {
         const char *name = FText.data() + FStarts[i];
         struct stat st
         { };
-        bool exists = fstatat(fd, name, &st, 0) == 0;
+        bool exists = fstatat(FFd, name, &st, 0) == 0;
         // A dangling link or a loop lists as the link itself.
         if (!exists)
-            exists = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+            exists = fstatat(FFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         TEntryStat &s = FStats[i];
         s.Exists = exists;
         s.IsFolder = exists ? S_ISDIR(st.st_mode) : FTypes[i] == DT_DIR;
@@ -52,4 +121,6 @@ void TFolderEntries::StatAll(int fd)
             s.AccessMs = UnixMs(st.st_atim);
         }
     }
+    FDone[batch].store(true, std::memory_order_release);
+    FDone[batch].notify_one();
 }

@@ -7,6 +7,8 @@
 #include "platform/FloatFormat.h"
 #include "platform/LocaleServices.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <charconv>
 #include <dirent.h>
@@ -50,6 +52,17 @@ bool IsFolder(const QString &path)
     struct stat st
     { };
     return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// PadLeft(15, "0", value) of a size, which is never negative, without a text of its own.
+QStringView PadLeftInto(char16_t (&digits)[15], int64_t value)
+{
+    uint64_t v = uint64_t(value);
+    for (int i = 14; i >= 0; --i) {
+        digits[i] = char16_t(u'0' + v % 10);
+        v /= 10;
+    }
+    return QStringView(digits, 15);
 }
 
 void DropEmptyRow(TGridTable &grid)
@@ -119,6 +132,14 @@ QString CountLabelText(int folders, int files)
     return QStringLiteral("Folders: %1  Files: %2").arg(folders).arg(files);
 }
 
+QString ScanProgressText(int done, int total)
+{
+    const QLocale locale = UserLocale();
+    if (total < 0)
+        return QStringLiteral("Reading\u2026 %1 files").arg(locale.toString(done));
+    return QStringLiteral("Reading\u2026 %1 of %2 files").arg(locale.toString(done), locale.toString(total));
+}
+
 void ScanFolder(const QString &folder,
     const TScanOptions &options,
     TGridTable &sgDir,
@@ -139,13 +160,17 @@ void ScanFolder(const QString &folder,
             const QChar sep = options.DecimalSeparator;
             const QString shownP = ShownFileName(P);
             const bool wholeMask = options.Mask == QLatin1String("*.*");
-            const TFolderEntries entries(dir.get());
+            TScanTicker ticker(options.OnProgress, options.Clock);
+            TFolderEntries entries(dir.get(), &ticker);
             if (options.ShowFiles)
                 sgFileList.ReserveRows(std::max(entries.MaxFiles(), 1));
             if (options.ShowFolders)
                 sgDir.ReserveRows(std::max(entries.MaxFolders(), 1));
             int files = 0;
             int folders = 0;
+            // The texts of a row are put together in these, so a row makes no text of its own.
+            QString full = P;
+            char16_t size[15];
             for (int e = 0; e < entries.Count(); ++e) {
                 const TEntryStat &st = entries.Stat(e);
                 const bool exists = st.Exists;
@@ -154,20 +179,21 @@ void ScanFolder(const QString &folder,
                 // columns people read show what a UTF-8 reader shows.
                 const QString name = DecodeFileName(entries.Name(e));
                 const QString shown = ShownFileName(name);
+                full.truncate(P.size());
+                full += name;
 
                 if (!isFolder && options.ShowFiles) {
                     const QString ext = ExtractExtension(shown);
                     if (!wholeMask && !MaskAccepts(options.Mask, ext))
                         continue;
                     const int r = files++;
-                    const QString full = P + name;
                     sgFileList.SetRowCount(r + 1);
-                    sgFileList.SetCells(scFullPath, r, full);
-                    sgFileList.SetCells(
+                    sgFileList.SetCellText(scFullPath, r, full);
+                    sgFileList.SetCellText(
                         scName, r, options.ShowExtensions ? shown : NameWithoutExtension(shown));
-                    sgFileList.SetCells(scPath, r, shownP);
-                    sgFileList.SetCells(scSize, r, PadLeft(15, QLatin1Char('0'), st.Size));
-                    sgFileList.SetCells(scExtension, r, ext);
+                    sgFileList.SetCellText(scPath, r, shownP);
+                    sgFileList.SetCellText(scSize, r, PadLeftInto(size, st.Size));
+                    sgFileList.SetCellText(scExtension, r, ext);
                     const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
                     sgFileList.SetCells(scLastModified, r, DaySerialText(modified, sep));
                     CheckPathText(full);
@@ -179,9 +205,9 @@ void ScanFolder(const QString &folder,
                 } else if (isFolder && options.ShowFolders) {
                     const int r = folders++;
                     sgDir.SetRowCount(r + 1);
-                    sgDir.SetCells(scFullPath, r, P + name);
-                    sgDir.SetCells(scName, r, shown);
-                    sgDir.SetCells(scPath, r, shownP);
+                    sgDir.SetCellText(scFullPath, r, full);
+                    sgDir.SetCellText(scName, r, shown);
+                    sgDir.SetCellText(scPath, r, shownP);
                     const double modified = exists ? UnixMillisecondsToDateTime(st.ModifiedMs, offset) : 0;
                     sgDir.SetCells(scLastModified, r, DaySerialText(modified, sep));
                 }

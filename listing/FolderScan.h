@@ -3,6 +3,7 @@
 
 #include "fileutils/PathNames.h"
 #include "listing/GridTable.h"
+#include "listing/ScanProgress.h"
 
 #include <QString>
 
@@ -15,6 +16,10 @@ struct TScanOptions
     bool ShowExtensions = false;
     QString Mask = QStringLiteral("*.*");
     QChar DecimalSeparator = QLatin1Char('.');
+    // Told how far a scan that has run for half a second has come, a few
+    // times a second, on the calling thread.
+    TScanProgressReport OnProgress;
+    TScanClock Clock; // the steady clock when empty
 };
 
 // A mask that is empty or shorter than three characters becomes "*.*".
@@ -35,6 +40,9 @@ bool MaskAccepts(const QString &mask, const QString &extension);
 void CheckPathText(const QString &fullPath);
 
 QString CountLabelText(int folders, int files);
+// What the count label shows while a long scan runs: done of total entries,
+// total -1 while the names are still being read.
+QString ScanProgressText(int done, int total);
 
 // Lists the folder P into the staging grids, emptied first together with the
 // display table, and drops a staging grid's unused empty row when the scan

@@ -2,12 +2,9 @@
 
 #include <algorithm>
 
-namespace {
-const QString kEmpty;
-}
-
 TGridTable::TGridTable(std::vector<TGridColumn> columns)
     : FColumns(std::move(columns))
+    , FData(FColumns.size())
 { }
 
 void TGridTable::SetColumnVisible(int i, bool visible)
@@ -33,36 +30,38 @@ void TGridTable::SetRowCount(int count)
         count = 0;
     if (count == FRowCount)
         return;
-    const size_t cols = FColumns.size();
-    if (count < FRowCount) {
-        FCells.resize(size_t(count) * cols);
-        FCells.shrink_to_fit();
-    } else {
-        FCells.resize(size_t(count) * cols);
-    }
+    for (TCellColumn &column : FData)
+        column.Resize(size_t(count));
     FRowCount = count;
     Changed();
     if (count > 0 && FSelected >= count)
         RequestSelected(count - 1);
 }
 
-const QString &TGridTable::Cells(int col, int row) const
+QString TGridTable::Cells(int col, int row) const
 {
     if (col < 0 || col >= ColumnCount() || row < 0 || row >= FRowCount)
-        return kEmpty;
-    return FCells[size_t(row) * FColumns.size() + size_t(col)];
+        return QString();
+    return FData[size_t(col)].Text(size_t(row));
+}
+
+QStringView TGridTable::CellView(int col, int row, QString &scratch) const
+{
+    if (col < 0 || col >= ColumnCount() || row < 0 || row >= FRowCount)
+        return QStringView();
+    return FData[size_t(col)].View(size_t(row), scratch);
 }
 
 void TGridTable::SetCells(int col, int row, const QString &text)
 {
-    SetCells(col, row, QString(text));
+    SetCellText(col, row, QStringView(text));
 }
 
-void TGridTable::SetCells(int col, int row, QString &&text)
+void TGridTable::SetCellText(int col, int row, QStringView text)
 {
     if (col < 0 || col >= ColumnCount() || row < 0 || row >= FRowCount)
         return;
-    FCells[size_t(row) * FColumns.size() + size_t(col)] = std::move(text);
+    FData[size_t(col)].SetText(size_t(row), text);
     if (FUpdateCount > 0)
         FDirty = true;
     else if (FObserver)
@@ -130,40 +129,22 @@ void TGridTable::PermuteRows(const std::vector<int> &order)
             return;
         placed[size_t(from)] = true;
     }
-    // In place, one cycle at a time: a copy of a big table would double its memory.
-    const size_t cols = FColumns.size();
-    const auto row = [&](size_t r) {
-        return FCells.begin() + std::ptrdiff_t(r * cols);
-    };
-    std::vector<QString> held(cols);
-    std::fill(placed.begin(), placed.end(), false);
-    for (size_t start = 0; start < rows; ++start) {
-        if (placed[start] || size_t(order[start]) == start)
-            continue;
-        std::move(row(start), row(start + 1), held.begin());
-        size_t r = start;
-        for (size_t from = size_t(order[r]); from != start; from = size_t(order[r])) {
-            std::move(row(from), row(from + 1), row(r));
-            placed[r] = true;
-            r = from;
-        }
-        std::move(held.begin(), held.end(), row(r));
-        placed[r] = true;
-    }
+    for (TCellColumn &column : FData)
+        column.Permute(order);
     Changed();
 }
 
 void TGridTable::ReserveRows(int count)
 {
     if (count > 0)
-        FCells.reserve(size_t(count) * FColumns.size());
+        for (TCellColumn &column : FData)
+            column.Reserve(size_t(count));
 }
 
 void TGridTable::Compact()
 {
-    // Reallocating copies every cell; a few spare rows are not worth it.
-    if (FCells.capacity() - FCells.size() > FCells.size() / 16)
-        FCells.shrink_to_fit();
+    for (TCellColumn &column : FData)
+        column.Compact();
 }
 
 void TGridTable::Changed()

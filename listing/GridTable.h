@@ -1,7 +1,10 @@
 // The Grid table: columns, text cells, selection and display flags.
 #pragma once
 
+#include "listing/CellColumn.h"
+
 #include <QString>
+#include <QStringView>
 
 #include <functional>
 #include <vector>
@@ -28,7 +31,8 @@ public:
 
 // The data of one string grid: text cells under a fixed list of columns, a
 // row count and a selected row. Cells outside the table read as empty text
-// and ignore writes.
+// and ignore writes. Each column keeps its cells compactly (TCellColumn), so a
+// read makes its text anew.
 class TGridTable
 {
 public:
@@ -42,9 +46,12 @@ public:
     int RowCount() const { return FRowCount; }
     void SetRowCount(int count);
 
-    const QString &Cells(int col, int row) const;
+    QString Cells(int col, int row) const;
     void SetCells(int col, int row, const QString &text);
-    void SetCells(int col, int row, QString &&text);
+    // The same reads and writes without a text of their own: the view is valid
+    // until the next write to the table or the next use of scratch.
+    QStringView CellView(int col, int row, QString &scratch) const;
+    void SetCellText(int col, int row, QStringView text);
 
     int Selected() const { return FSelected; }
     // The selection rule: clamp to the rows, then move and raise OnSelChanged on a real change.
@@ -78,7 +85,7 @@ private:
     void SetDisplayFlag(bool &flag, bool on);
 
     std::vector<TGridColumn> FColumns;
-    std::vector<QString> FCells; // row-major, RowCount * ColumnCount
+    std::vector<TCellColumn> FData; // one per column
     int FRowCount = 0;
     int FSelected = 0;
     bool FShowHeader = true;

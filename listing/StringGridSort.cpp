@@ -1,5 +1,7 @@
 #include "listing/StringGridSort.h"
 
+#include "listing/SortKeys.h"
+
 #include <QCollatorSortKey>
 
 namespace {
@@ -20,10 +22,7 @@ std::vector<int> StringSortOrder(
     const int count = int(keys.size());
     if (mode == TSortCompareMode::scmSortKeys && SortKeysMatchCollator(comparer.Collator())) {
         const QCollator &collator = comparer.Collator();
-        std::vector<QCollatorSortKey> sortKeys;
-        sortKeys.reserve(keys.size());
-        for (const QString &key : keys)
-            sortKeys.push_back(collator.sortKey(key));
+        const std::vector<QCollatorSortKey> sortKeys = MakeSortKeys(keys, collator);
         return QuickSortOrder(count, [&](int a, int b) {
             const bool emptyA = keys[size_t(a)].isEmpty();
             const bool emptyB = keys[size_t(b)].isEmpty();

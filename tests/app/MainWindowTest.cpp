@@ -5,11 +5,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -177,6 +181,63 @@ TEST_F(MainWindowTest, ThePerRunTemporaryFolderIsGoneAfterClosing)
     EXPECT_TRUE(QFileInfo(temp + QStringLiteral("/x.zip/docs")).isDir());
     DestroyWindow();
     EXPECT_FALSE(QFileInfo::exists(temp));
+}
+
+// Counts the paint events of one widget.
+class TPaintCounter : public QObject
+{
+public:
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        Paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(MainWindowTest, ALongScanShowsItsProgressInTheCountLabel)
+{
+    // A clock that runs fast makes every scan a long one; it also looks at the
+    // label each time the scan asks for the time.
+    MakeDir(QStringLiteral("many"));
+    MakeDir(QStringLiteral("broken"));
+    for (int i = 0; i < 2000; ++i) {
+        MakeFile(QStringLiteral("many/f%1.txt").arg(i));
+        MakeFile(QStringLiteral("broken/f%1.txt").arg(i));
+    }
+    MakeFile(QStringLiteral("broken/say \"cheese\".txt"));
+    TfrmMain &w = Window();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    TPaintCounter painted;
+    w.lblCountDir->installEventFilter(&painted);
+    QStringList seen;
+    int paintsSeen = 0;
+    int64_t now = 0;
+    w.ScanClock = [&] {
+        seen << w.lblCountDir->text();
+        paintsSeen = painted.Paints;
+        return now += 400;
+    };
+    const QString reading = QStringLiteral("Reading\u2026 ");
+
+    Select({QStringLiteral("many")});
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](const QString &text) {
+        return text.startsWith(reading) && text.endsWith(QStringLiteral(" of 2,000 files"));
+    })) << seen.join(QLatin1Char('|')).toStdString();
+    EXPECT_GT(paintsSeen, 0); // shown while the scan was still running
+    EXPECT_EQ(w.lblCountDir->text(), QStringLiteral("Folders: 0  Files: 2000"));
+
+    // A scan that fails leaves the label as it was before it.
+    seen.clear();
+    Select({QStringLiteral("broken")});
+    EXPECT_EQ(FErrors, QStringList{QStringLiteral("Invalid characters in path.")});
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](const QString &text) {
+        return text.startsWith(reading);
+    }));
+    EXPECT_EQ(w.lblCountDir->text(), QStringLiteral("Folders: 0  Files: 2000"));
 }
 
 } // namespace

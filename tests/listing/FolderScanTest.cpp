@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -314,6 +315,51 @@ TEST_F(FolderScanTest, ABigFolderListsEveryEntryWithItsOwnFacts)
     }
     for (int r = 0; r < sgDir.RowCount(); ++r)
         EXPECT_TRUE(sgDir.Cells(scName, r).startsWith(QLatin1Char('d')));
+}
+
+TEST_F(FolderScanTest, ALongScanReportsProgressAndKeepsTheFoldersOrder)
+{
+    // Enough entries for the stat calls to be shared among threads; a clock
+    // that runs fast makes the scan a long one without waiting.
+    constexpr int kFiles = 4500;
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(Root() + QStringLiteral("/f%1.txt").arg(i));
+    QStringList order;
+    DIR *dir = opendir(QFile::encodeName(Root()).constData());
+    ASSERT_NE(dir, nullptr);
+    while (const dirent *entry = readdir(dir))
+        if (entry->d_name[0] != '.')
+            order << QFile::decodeName(entry->d_name);
+    closedir(dir);
+    options.ShowExtensions = true;
+
+    for (const int64_t step : {0, 400}) {
+        std::vector<std::pair<int, int>> reports;
+        int64_t now = 0;
+        options.Clock = [&now, step] {
+            return now += step;
+        };
+        options.OnProgress = [&reports](int done, int total) {
+            reports.emplace_back(done, total);
+        };
+        Scan();
+        QStringList rows;
+        for (int r = 0; r < sgFileList.RowCount(); ++r)
+            rows << sgFileList.Cells(scName, r);
+        EXPECT_EQ(rows, order) << "step " << step;
+        if (step == 0) {
+            EXPECT_TRUE(reports.empty()); // a quick scan shows nothing
+            continue;
+        }
+        ASSERT_FALSE(reports.empty());
+        bool namesRead = false;
+        for (const auto &[done, total] : reports) {
+            EXPECT_TRUE(total == -1 || total == kFiles) << total;
+            EXPECT_LE(done, kFiles);
+            namesRead = namesRead || total == kFiles;
+        }
+        EXPECT_TRUE(namesRead);
+    }
 }
 
 } // namespace

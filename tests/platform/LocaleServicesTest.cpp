@@ -39,6 +39,15 @@ TEST(LocaleServices, DateTimeText)
     EXPECT_EQ(texts.Text(41179.0), QStringLiteral("9/27/2012"));
     EXPECT_EQ(texts.Text(41180.25), QStringLiteral("9/28/2012 6:00:00 AM"));
     EXPECT_EQ(texts.Text(-1.5), QStringLiteral("12/29/1899 12:00:00 PM"));
+    // The same second of the day again, on another day and with other milliseconds.
+    EXPECT_EQ(
+        texts.Text(41181.0 + (14 * 3600 + 5 * 60 + 9.876) / 86400.0), QStringLiteral("9/29/2012 2:05:09 PM"));
+    EXPECT_EQ(
+        texts.Text(41179.0 + (14 * 3600 + 5 * 60 + 10) / 86400.0), QStringLiteral("9/27/2012 2:05:10 PM"));
+    // Milliseconds that round up to the next second, or to the next day, are shown as such.
+    EXPECT_EQ(texts.Text(41179.0 + (14 * 3600 + 5 * 60 + 9.9996) / 86400.0),
+        QStringLiteral("9/27/2012 2:05:10 PM"));
+    EXPECT_EQ(texts.Text(41179.0 + (86400 - 0.0004) / 86400.0), QStringLiteral("9/28/2012"));
 }
 
 // Every second of the day, on two days and at both ends of the second, as the
