@@ -243,7 +243,7 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         ::close(fd);
         throw EError(SysErrorMessage(err));
     }
-    const TFolderEntries entries(dir.get());
+    TFolderEntries entries(dir.get());
     const TScanOptions &o = FOptions.Scan;
     const bool wholeMask = o.Mask == QLatin1String("*.*");
     const bool descend = FOptions.MaxDepth <= 0 || folder.Depth < FOptions.MaxDepth;
