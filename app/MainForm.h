@@ -4,8 +4,8 @@
 #include "listing/FolderTree.h"
 #include "listing/GridTable.h"
 #include "listing/Listing.h"
-#include "platform/PrivateTemp.h"
 #include "listing/ScanProgress.h"
+#include "platform/PrivateTemp.h"
 
 #include <QString>
 #include <QWidget>

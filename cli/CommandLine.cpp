@@ -25,7 +25,8 @@ struct TParser
     QCommandLineOption Format{QStringLiteral("format"),
         QStringLiteral("Writer of the listing: text, html, csv, tsv, xls, clipboard, json or jsonl "
                        "(default html). text and tsv both write tab-separated lines; clipboard puts every "
-                       "column, the full path first, on the desktop's clipboard as tab-separated text; a background process keeps it "
+                       "column, the full path first, on the desktop's clipboard as tab-separated text; a "
+                       "background process keeps it "
                        "there after the command returns, until another program takes the clipboard. "
                        "json writes one UTF-8 array of objects, jsonl one object per line, each with name, "
                        "path, extension, type (\"file\" or \"folder\"), size (bytes; null for a folder), "

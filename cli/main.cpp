@@ -84,8 +84,7 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    const bool clipboard =
-        options.Command == TCliCommand::ccListing && !options.Format->WritesFile();
+    const bool clipboard = options.Command == TCliCommand::ccListing && !options.Format->WritesFile();
     if (clipboard && !HasDisplay()) {
         PrintError(QStringLiteral("There is no display, so there is no clipboard"));
         return 1;

@@ -1,7 +1,7 @@
 #include "CliRunner.h"
 #include "PivotAdversary.h"
-#include "tools/ZipBuilder.h"
 #include "listing/StringGridSort.h"
+#include "tools/ZipBuilder.h"
 
 #include <QHash>
 #include <QTemporaryDir>

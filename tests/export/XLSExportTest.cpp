@@ -230,8 +230,7 @@ TEST(XLSExport, NumberRecordsSwapTheirCoordinatesToo)
 }
 
 class XLSFile : public TTempFolderTest
-{
-};
+{ };
 
 TEST_F(XLSFile, TheFileHoldsTheDeviceBytesAndNothingOfAnOlderLongerFile)
 {
