@@ -42,3 +42,28 @@ inline TCliRun RunCli(const QStringList &arguments, const QString &workingDirect
         run.Status = p.exitCode();
     return run;
 }
+
+// A temporary folder listed in UTC, so the time texts never move; TZ comes back after.
+class TUtcFolderTest : public TTempFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        TTempFolderTest::SetUp();
+        FOldTZ = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        Root = FDir.path();
+    }
+    void TearDown() override
+    {
+        if (FOldTZ.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", FOldTZ);
+    }
+
+    QString Root;
+
+private:
+    QByteArray FOldTZ;
+};

@@ -124,15 +124,12 @@ TEST(CommandLine, EachOptionAsksForWhatItNames)
 }
 
 // A folder with fixed sizes and times, listed in UTC so the texts never move.
-class ListingCliTest : public TTempFolderTest
+class ListingCliTest : public TUtcFolderTest
 {
 protected:
     void SetUp() override
     {
-        TTempFolderTest::SetUp();
-        FOldTZ = qgetenv("TZ");
-        qputenv("TZ", "UTC");
-        Root = FDir.path();
+        TUtcFolderTest::SetUp();
         QDir root(Root);
         ASSERT_TRUE(root.mkpath(QStringLiteral("tree/sub")));
         ASSERT_TRUE(root.mkpath(QStringLiteral("tree/my.dir")));
@@ -175,23 +172,12 @@ protected:
         }
     }
 
-    void TearDown() override
-    {
-        if (FOldTZ.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", FOldTZ);
-    }
-
     // The text with %R standing for the test's root folder, lines ended with CR LF.
     QByteArray Expected(const char *text) const
     {
         QByteArray bytes = QByteArray(text).replace("%R", Root.toUtf8());
         return bytes.replace("\n", "\r\n");
     }
-
-    QByteArray FOldTZ;
-    QString Root;
 };
 
 TEST_F(ListingCliTest, WritesTheseBytes)

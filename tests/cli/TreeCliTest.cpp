@@ -52,15 +52,12 @@ QList<QByteArray> Lines(const QByteArray &text)
     return lines;
 }
 
-class TreeCliTest : public TTempFolderTest
+class TreeCliTest : public TUtcFolderTest
 {
 protected:
     void SetUp() override
     {
-        TTempFolderTest::SetUp();
-        FOldTZ = qgetenv("TZ");
-        qputenv("TZ", "UTC");
-        Root = FDir.path();
+        TUtcFolderTest::SetUp();
         Tree = Root + QStringLiteral("/tree");
         ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("tree/a/b/c")));
         // Depth 1 to 4, sizes all different, so a size order is one order.
@@ -81,10 +78,7 @@ protected:
         // Names that are not UTF-8 have no QString to be removed by.
         for (const QByteArray &raw : FRawNames)
             ::unlink(raw.constData());
-        if (FOldTZ.isNull())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", FOldTZ);
+        TUtcFolderTest::TearDown();
     }
 
     // relative in the file system's bytes, which need not be UTF-8.
@@ -125,8 +119,6 @@ protected:
 
     QByteArray R(const char *relative) const { return (Tree + QString::fromUtf8(relative)).toUtf8(); }
 
-    QByteArray FOldTZ;
-    QString Root;
     QString Tree;
     QStringList FLocked;
     QList<QByteArray> FRawNames;

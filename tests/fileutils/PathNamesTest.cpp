@@ -4,61 +4,45 @@
 
 namespace {
 
+// A name starts after the last "/"; where asked, also after the last ":"
+// (the preview and the archive opener end a folder there too).
 TEST(PathNames, NameExtensionAndRestOfAPath)
 {
+    constexpr TNameStart slash = TNameStart::nsSlash;
+    constexpr TNameStart colon = TNameStart::nsSlashOrColon;
     const struct
     {
+        TNameStart Start;
         const char *Path;
         const char *Name;
         const char *Extension;
         const char *WithoutExtension;
     } rows[] = {
-        {"README", "README", "", "README"},
-        {"archive.tar.gz", "archive.tar.gz", ".gz", "archive.tar"},
-        {"file.", "file.", ".", "file"},
-        {".profile", ".profile", ".profile", ""},
-        {"/home/u/.config", ".config", ".config", ""},
-        {"/home/my.dir/README", "README", "", "README"},
-        {"/home/my.dir/notes.txt", "notes.txt", ".txt", "notes"},
-        {"/home/my.dir/", "", "", ""},
-        {"/", "", "", ""},
-        {"", "", "", ""},
-        {"/usr/bin/cartola", "cartola", "", "cartola"},
-        {"C:report.v2.doc", "C:report.v2.doc", ".doc", "C:report.v2"},
-        {"/a/b:c.d/e", "e", "", "e"},
+        {slash, "README", "README", "", "README"},
+        {slash, "archive.tar.gz", "archive.tar.gz", ".gz", "archive.tar"},
+        {slash, "file.", "file.", ".", "file"},
+        {slash, ".profile", ".profile", ".profile", ""},
+        {slash, "/home/u/.config", ".config", ".config", ""},
+        {slash, "/home/my.dir/README", "README", "", "README"},
+        {slash, "/home/my.dir/notes.txt", "notes.txt", ".txt", "notes"},
+        {slash, "/home/my.dir/", "", "", ""},
+        {slash, "/", "", "", ""},
+        {slash, "", "", "", ""},
+        {slash, "/usr/bin/cartola", "cartola", "", "cartola"},
+        {slash, "C:report.v2.doc", "C:report.v2.doc", ".doc", "C:report.v2"},
+        {slash, "/a/b:c.d/e", "e", "", "e"},
+        {colon, "C:report.v2.doc", "report.v2.doc", ".doc", "report.v2"},
+        {colon, "/a/b.c:README", "README", "", "README"},
+        {colon, "/a/b:c.d/e.txt", "e.txt", ".txt", "e"},
+        {colon, "/a/b.c/d:", "", "", ""},
+        {colon, "name.txt", "name.txt", ".txt", "name"},
     };
     for (const auto &row : rows) {
         const QString path = QString::fromUtf8(row.Path);
         SCOPED_TRACE(row.Path);
-        EXPECT_EQ(FileNameOf(path), QString::fromUtf8(row.Name));
-        EXPECT_EQ(ExtractExtension(path), QString::fromUtf8(row.Extension));
-        EXPECT_EQ(NameWithoutExtension(path), QString::fromUtf8(row.WithoutExtension));
-    }
-}
-
-// The preview and the archive opener also end a folder at ":".
-TEST(PathNames, AColonEndsAFolderWhereAsked)
-{
-    const struct
-    {
-        const char *Path;
-        const char *Name;
-        const char *Extension;
-        const char *WithoutExtension;
-    } rows[] = {
-        {"C:report.v2.doc", "report.v2.doc", ".doc", "report.v2"},
-        {"/a/b.c:README", "README", "", "README"},
-        {"/a/b:c.d/e.txt", "e.txt", ".txt", "e"},
-        {"/a/b.c/d:", "", "", ""},
-        {"name.txt", "name.txt", ".txt", "name"},
-    };
-    for (const auto &row : rows) {
-        const QString path = QString::fromUtf8(row.Path);
-        SCOPED_TRACE(row.Path);
-        EXPECT_EQ(FileNameOf(path, TNameStart::nsSlashOrColon), QString::fromUtf8(row.Name));
-        EXPECT_EQ(ExtractExtension(path, TNameStart::nsSlashOrColon), QString::fromUtf8(row.Extension));
-        EXPECT_EQ(
-            NameWithoutExtension(path, TNameStart::nsSlashOrColon), QString::fromUtf8(row.WithoutExtension));
+        EXPECT_EQ(FileNameOf(path, row.Start), QString::fromUtf8(row.Name));
+        EXPECT_EQ(ExtractExtension(path, row.Start), QString::fromUtf8(row.Extension));
+        EXPECT_EQ(NameWithoutExtension(path, row.Start), QString::fromUtf8(row.WithoutExtension));
     }
 }
 
