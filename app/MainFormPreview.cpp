@@ -141,8 +141,9 @@ void TfrmMain::sgFilesSelChanged()
         lblZipFileC->setText(ZipFileCountText(*FZipFile));
         stgZippedFiles.SetRowCount(count);
         stgZippedFiles.BeginUpdate();
+        TDateTimeTexts dates;
         for (int i = 0; i < count; ++i) {
-            TZipEntryTexts texts = ZipEntryTexts(*FZipFile, i);
+            TZipEntryTexts texts = ZipEntryTexts(*FZipFile, i, dates);
             stgZippedFiles.SetCells(zcFilePath, i, std::move(texts.FilePath));
             stgZippedFiles.SetCells(zcCompressedSize, i, std::move(texts.CompressedSize));
             stgZippedFiles.SetCells(zcUncompressedSize, i, std::move(texts.UncompressedSize));

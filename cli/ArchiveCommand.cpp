@@ -1,12 +1,16 @@
 #include "cli/ArchiveCommand.h"
 
 #include "listing/GridColumns.h"
+#include "platform/LocaleServices.h"
 #include "zip/ExtractTarget.h"
 #include "zip/ZipEntryTexts.h"
 #include "zip/ZipFile.h"
 
 #include <QFileInfo>
 #include <QIODevice>
+#include <QStringEncoder>
+
+#include <algorithm>
 
 namespace {
 
@@ -35,8 +39,14 @@ void OpenArchive(TZipFile &zipFile, const QString &archive)
 // split its row, so they are written as \t, \r, \n and a backslash as \\.
 QString Escaped(const QString &cell)
 {
+    const auto special = [](QChar c) {
+        return c == QLatin1Char('\\') || c == QLatin1Char('\t') || c == QLatin1Char('\r')
+            || c == QLatin1Char('\n');
+    };
+    if (std::none_of(cell.begin(), cell.end(), special))
+        return cell;
     QString out;
-    out.reserve(cell.size());
+    out.reserve(cell.size() + 8);
     for (const QChar c : cell) {
         switch (c.unicode()) {
         case '\\':
@@ -58,17 +68,38 @@ QString Escaped(const QString &cell)
     return out;
 }
 
-void AppendRow(QString &text, std::initializer_list<const QString *> cells)
+// The listing as UTF-8, written a block at a time: once the archive is open
+// nothing but the writing itself can fail, so a broken archive still writes
+// nothing.
+class TBlockOutput
 {
-    bool first = true;
-    for (const QString *cell : cells) {
-        if (!first)
-            text += QLatin1Char('\t');
-        text += *cell;
-        first = false;
+public:
+    explicit TBlockOutput(QIODevice &out)
+        : FOut(out)
+    {
+        FBlock.reserve(kBlock + 4096);
     }
-    text += QLatin1Char('\n');
-}
+    void Add(QStringView text)
+    {
+        const qsizetype used = FBlock.size();
+        FBlock.resize(used + FEncoder.requiredSpace(text.size()));
+        char *end = FEncoder.appendToBuffer(FBlock.data() + used, text);
+        FBlock.resize(end - FBlock.constData());
+        if (FBlock.size() >= kBlock)
+            Flush();
+    }
+    void Flush()
+    {
+        WriteAll(FOut, FBlock);
+        FBlock.resize(0);
+    }
+
+private:
+    static constexpr qsizetype kBlock = 1 << 16;
+    QIODevice &FOut;
+    QByteArray FBlock;
+    QStringEncoder FEncoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+};
 
 } // namespace
 
@@ -76,29 +107,35 @@ void RunZipListing(const TCliOptions &o, QIODevice &out)
 {
     TZipFile zipFile;
     OpenArchive(zipFile, o.Archive);
-    // Gathered whole first, so a failure writes nothing.
-    QString text = Escaped(ZipFileCountText(zipFile)) + QLatin1Char('\n');
+    TBlockOutput output(out);
+    QString row = Escaped(ZipFileCountText(zipFile)) + QLatin1Char('\n');
     if (o.Headers) {
         const std::vector<TGridColumn> columns = ZippedFilesColumns();
         bool first = true;
         for (const TGridColumn &c : columns) {
             if (!first)
-                text += QLatin1Char('\t');
-            text += c.Header;
+                row += QLatin1Char('\t');
+            row += c.Header;
             first = false;
         }
-        text += QLatin1Char('\n');
+        row += QLatin1Char('\n');
     }
+    output.Add(row);
+    TDateTimeTexts dates;
     const int count = zipFile.FileCount();
     for (int i = 0; i < count; ++i) {
-        TZipEntryTexts e = ZipEntryTexts(zipFile, i);
-        e.FilePath = Escaped(e.FilePath);
-        e.Comment = Escaped(e.Comment);
-        AppendRow(text,
-            {&e.FilePath, &e.CompressedSize, &e.UncompressedSize, &e.LastModified, &e.Method, &e.Comment});
+        const TZipEntryTexts e = ZipEntryTexts(zipFile, i, dates);
+        row.resize(0); // keeps its room for the next row
+        for (const QString *cell : {&e.CompressedSize, &e.UncompressedSize, &e.LastModified, &e.Method})
+            row += QLatin1Char('\t') + *cell;
+        row += QLatin1Char('\t');
+        output.Add(Escaped(e.FilePath));
+        output.Add(row);
+        output.Add(Escaped(e.Comment));
+        output.Add(u"\n");
     }
     zipFile.Close();
-    WriteAll(out, text.toUtf8());
+    output.Flush();
 }
 
 void RunExtract(const TCliOptions &o, QIODevice &out)

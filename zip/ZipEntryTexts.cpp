@@ -4,19 +4,18 @@
 #include "platform/LocaleServices.h"
 #include "zip/ZipFile.h"
 
-TZipEntryTexts ZipEntryTexts(const TZipFile &zipFile, int Index)
+TZipEntryTexts ZipEntryTexts(const TZipFile &zipFile, int Index, TDateTimeTexts &dates)
 {
-    const TZipHeader info = zipFile.FileInfo(Index);
+    const TZipHeader &info = zipFile.Entry(Index);
     TZipEntryTexts texts;
-    texts.FilePath = zipFile.FileName(Index);
+    texts.FilePath = info.FileName.Text();
     texts.CompressedSize = FormatFileSize(info.CompressedSize);
     texts.UncompressedSize = FormatFileSize(info.UncompressedSize);
     double modified = 0;
-    texts.LastModified = DosDateTimeToDateTime(info.ModifiedDateTime, modified)
-        ? DateTimeToDisplayText(modified)
-        : QStringLiteral("(invalid)");
+    texts.LastModified = DosDateTimeToDateTime(info.ModifiedDateTime, modified) ? dates.Text(modified)
+                                                                                : QStringLiteral("(invalid)");
     texts.Method = CompressionMethodName(info.CompressionMethod);
-    texts.Comment = zipFile.FileComment(Index);
+    texts.Comment = info.FileComment.Text();
     return texts;
 }
 

@@ -3,6 +3,7 @@
 
 #include <QString>
 
+class TDateTimeTexts;
 class TZipFile;
 
 // What the entry table of an archive shows for one entry, in column order.
@@ -16,8 +17,9 @@ struct TZipEntryTexts
     QString Comment;
 };
 
-// The texts of entry Index of the open archive; raises as TZipFile does.
-TZipEntryTexts ZipEntryTexts(const TZipFile &zipFile, int Index);
+// The texts of entry Index of the open archive; raises as TZipFile does. One
+// dates cache serves a whole table: entries share their days and seconds.
+TZipEntryTexts ZipEntryTexts(const TZipFile &zipFile, int Index, TDateTimeTexts &dates);
 
 // "Files: " and the entry count, followed directly by the archive comment.
 QString ZipFileCountText(const TZipFile &zipFile);

@@ -196,7 +196,9 @@ void TZipFile::ReadCentralDirectory()
     // Bytes in front of the archive move every local header as far as the directory.
     FStartFileData += start - int64_t(record.Offset);
 
+    // Made once: each record would otherwise make these texts anew.
     const QString badSignature = kErrCentralSignature;
+    const QString readError = ReadErrorText();
     TDirectoryReader reader(*FStream, start);
     // A lying count must not reserve more than the file could hold.
     const int64_t room = std::max<int64_t>(0, FStream->Size() - start);
@@ -205,8 +207,8 @@ void TZipFile::ReadCentralDirectory()
         if (!reader.Ensure(4) || reader.Take(4, badSignature).U32() != kCentralHeaderSignature)
             throw EZipException(badSignature);
         if (!reader.Ensure(kCentralFixedSize))
-            throw EZipException(ReadErrorText());
-        TByteCursor fixed = reader.Take(kCentralFixedSize, ReadErrorText());
+            throw EZipException(readError);
+        TByteCursor fixed = reader.Take(kCentralFixedSize, readError);
         TZipHeader h;
         h.MadeByVersion = fixed.U16();
         h.RequiredVersion = fixed.U16();
@@ -227,8 +229,8 @@ void TZipFile::ReadCentralDirectory()
             if (length == 0)
                 return QByteArray();
             if (!reader.Ensure(length))
-                throw EZipException(ReadErrorText());
-            return reader.Take(length, ReadErrorText()).Bytes(length);
+                throw EZipException(readError);
+            return reader.Take(length, readError).Bytes(length);
         };
         const TZipCodePage codePage = ZipCodePageOf(h.Flag);
         h.FileName = {variable(h.FileNameLength), codePage};

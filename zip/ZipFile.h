@@ -37,6 +37,8 @@ public:
     int FileCount() const;
     QString FileName(int Index) const;
     TZipHeader FileInfo(int Index) const;
+    // The same header without a copy, valid until the archive closes.
+    const TZipHeader &Entry(int Index) const;
     QString FileComment(int Index) const;
     // The comment of the last end record found; survives Close.
     QString Comment() const { return FComment; }
@@ -48,7 +50,6 @@ public:
 private:
     bool FindEndRecord(TSeekableStream &stream, TDirectoryLocation &record);
     void ReadCentralDirectory();
-    const TZipHeader &Entry(int Index) const;
     TZipHeader ReadLocalHeader(const TZipHeader &central);
     uint32_t ExpectedCrc(const TZipHeader &central, const TZipHeader &local, int64_t dataStart);
 
