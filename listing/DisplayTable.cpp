@@ -9,8 +9,11 @@
 
 #include <QHash>
 
+#include <exception>
 #include <iterator>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -23,14 +26,15 @@ constexpr int kChoiceCount = int(std::size(kFileListColumns));
 constexpr double kFirstDay = -693593.0;
 constexpr double kDayAfterLast = 2958466.0;
 
-enum class TCellKind { ckCopy, ckSize, ckLastModified };
+enum class TCellKind { ckCopy, ckSize };
+
+// Below this many rows a thread for the dates costs more than it saves.
+constexpr int kParallelFrom = 4096;
 
 TCellKind KindOfColumn(const QString &header)
 {
     if (header == QLatin1String("Size"))
         return TCellKind::ckSize;
-    if (header == QLatin1String("Last modified"))
-        return TCellKind::ckLastModified;
     return TCellKind::ckCopy;
 }
 
@@ -102,6 +106,27 @@ QString LastModifiedDisplayText(const QString &daySerial, QChar separator, TDate
     return DateDisplayText(daySerial, separator, texts);
 }
 
+namespace {
+
+// The texts of the date column, folders before files, made apart from the
+// table. An error stops it there, with the cells before it made, as filling
+// the table itself would.
+void MakeDateColumn(const TGridTable &sgDir, const TGridTable &sgFileList, TCellColumn &cells)
+{
+    const int dirs = sgDir.RowCount();
+    const int files = sgFileList.RowCount();
+    const QChar separator = DecimalSeparator();
+    TDateTimeTexts dates;
+    cells.Resize(size_t(dirs + files));
+    for (int r = 0; r < dirs; ++r)
+        cells.SetText(size_t(r), DateDisplayText(sgDir.Cells(scLastModified, r), separator, dates));
+    for (int r = 0; r < files; ++r)
+        cells.SetText(
+            size_t(dirs + r), DateDisplayText(sgFileList.Cells(scLastModified, r), separator, dates));
+}
+
+} // namespace
+
 void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList, TGridTable &sgFiles)
 {
     const TUpdateBracket bracket(sgFiles);
@@ -110,45 +135,57 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
     const int files = sgFileList.RowCount();
     sgFiles.SetRowCount(dirs + files);
 
-    const QChar separator = DecimalSeparator();
-    TDateTimeTexts dates;
-    // Files of the same size share one size text: a big listing of small
-    // files then makes a few hundred texts, not one per file.
-    QHash<qlonglong, QString> sizeTexts;
-    QString scratch;
-    // Column by column, folders before files: an error leaves exactly the cells before it.
-    for (int i = 0; i < sgFiles.ColumnCount(); ++i) {
-        const TCellKind kind = KindOfColumn(sgFiles.Columns(i).Header);
-        for (int r = 0; r < dirs; ++r) {
-            if (kind == TCellKind::ckLastModified)
-                sgFiles.SetCells(i, r, DateDisplayText(sgDir.Cells(i, r), separator, dates));
-            else
-                sgFiles.SetCellText(i, r, sgDir.CellView(i, r, scratch));
+    // The date texts, the dearest column, are made on a thread of their own
+    // meanwhile; the date column is the last, so an error in it leaves every
+    // other cell made, as filling column by column does.
+    TCellColumn dateCells;
+    std::exception_ptr dateError;
+    {
+        std::jthread dateMaker;
+        const auto makeDates = [&] {
+            try {
+                MakeDateColumn(sgDir, sgFileList, dateCells);
+            } catch (...) {
+                dateError = std::current_exception();
+            }
+        };
+        if (dirs + files >= kParallelFrom) {
+            try {
+                dateMaker = std::jthread(makeDates);
+            } catch (const std::system_error &) { }
         }
-        for (int r = 0; r < files; ++r) {
-            switch (kind) {
-            case TCellKind::ckSize: {
+        static_assert(fcLastModified == fcCount - 1);
+        // Files of the same size share one size text: a big listing of small
+        // files then makes a few hundred texts, not one per file.
+        QHash<qlonglong, QString> sizeTexts;
+        QString scratch;
+        for (int i = 0; i < fcLastModified; ++i) {
+            const TCellKind kind = KindOfColumn(sgFiles.Columns(i).Header);
+            for (int r = 0; r < dirs; ++r)
+                sgFiles.SetCellText(i, r, sgDir.CellView(i, r, scratch));
+            for (int r = 0; r < files; ++r) {
+                if (kind != TCellKind::ckSize) {
+                    sgFiles.SetCellText(i, dirs + r, sgFileList.CellView(i, r, scratch));
+                    continue;
+                }
                 bool ok = false;
                 const qlonglong bytes = sgFileList.CellView(i, r, scratch).toLongLong(&ok, 10);
                 if (!ok) {
                     sgFiles.SetCells(i, dirs + r, QString());
-                    break;
+                    continue;
                 }
                 auto known = sizeTexts.constFind(bytes);
                 if (known == sizeTexts.constEnd())
                     known = sizeTexts.insert(bytes, FormatFileSize(bytes));
                 sgFiles.SetCells(i, dirs + r, known.value());
-                break;
-            }
-            case TCellKind::ckLastModified:
-                sgFiles.SetCells(i, dirs + r, DateDisplayText(sgFileList.Cells(i, r), separator, dates));
-                break;
-            case TCellKind::ckCopy:
-                sgFiles.SetCellText(i, dirs + r, sgFileList.CellView(i, r, scratch));
-                break;
             }
         }
+        if (!dateMaker.joinable())
+            makeDates();
     }
+    sgFiles.SetColumnCells(fcLastModified, std::move(dateCells));
+    if (dateError)
+        std::rethrow_exception(dateError);
 }
 
 void SortAndMerge(int choice, TGridTable &sgDir, TGridTable &sgFileList, TGridTable &sgFiles)

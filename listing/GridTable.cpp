@@ -134,6 +134,14 @@ void TGridTable::PermuteRows(const std::vector<int> &order)
     Changed();
 }
 
+void TGridTable::SetColumnCells(int col, TCellColumn cells)
+{
+    if (col < 0 || col >= ColumnCount() || cells.Size() != size_t(FRowCount))
+        return;
+    FData[size_t(col)] = std::move(cells);
+    Changed();
+}
+
 void TGridTable::ReserveRows(int count)
 {
     if (count > 0)
@@ -157,11 +165,10 @@ void TGridTable::Changed()
 
 void ClearGrid(TGridTable &grid)
 {
-    // One redraw for the emptied cells, not one per cell.
+    // The columns are dropped whole: emptied cell by cell, a big column
+    // would move its remaining text again and again. One redraw for it all.
     grid.BeginUpdate();
-    for (int c = 0; c < grid.ColumnCount(); ++c)
-        for (int r = 0; r < grid.RowCount(); ++r)
-            grid.SetCells(c, r, QString());
+    grid.SetRowCount(0);
     grid.EndUpdate();
     grid.SetRowCount(1);
 }

@@ -74,6 +74,10 @@ public:
     // Gives back the room a growing table kept for more rows.
     void Compact();
 
+    // Column col takes these cells whole, one per row; a column of another
+    // size changes nothing. Lets a column be made apart, on another thread.
+    void SetColumnCells(int col, TCellColumn cells);
+
     // Reorders whole rows: row r takes the cells of old row order[r]. Cells
     // are moved, not copied. An order that is not a permutation of the rows changes nothing.
     void PermuteRows(const std::vector<int> &order);

@@ -2,8 +2,6 @@
 
 #include "listing/SortKeys.h"
 
-#include <QCollatorSortKey>
-
 namespace {
 
 // Collation keys reproduce the collator's verdict except where the collator
@@ -21,14 +19,11 @@ std::vector<int> StringSortOrder(
 {
     const int count = int(keys.size());
     if (mode == TSortCompareMode::scmSortKeys && SortKeysMatchCollator(comparer.Collator())) {
-        const QCollator &collator = comparer.Collator();
-        const std::vector<QCollatorSortKey> sortKeys = MakeSortKeys(keys, collator);
-        return QuickSortOrder(count, [&](int a, int b) {
-            const bool emptyA = keys[size_t(a)].isEmpty();
-            const bool emptyB = keys[size_t(b)].isEmpty();
-            if (emptyA || emptyB)
-                return emptyA == emptyB ? 0 : (emptyA ? -1 : 1);
-            return sortKeys[size_t(a)].compare(sortKeys[size_t(b)]);
+        const std::vector<uint32_t> ranks = SortKeyRanks(keys, comparer.Collator());
+        return QuickSortOrder(count, [&ranks](int a, int b) {
+            const uint32_t ra = ranks[size_t(a)];
+            const uint32_t rb = ranks[size_t(b)];
+            return ra < rb ? -1 : (ra > rb ? 1 : 0);
         });
     }
     return QuickSortOrder(count, [&](int a, int b) {

@@ -3,6 +3,7 @@
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
 #include "platform/LocaleServices.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -264,6 +265,27 @@ TEST_F(DisplayTableTest, TheErrorNamesTheCellOfAFileRow)
     }
     EXPECT_EQ(Column(sgFiles, fcLastModified),
         (QStringList{QStringLiteral("9/27/2012"), QStringLiteral("9/27/2012 2:05:09 PM"), QString()}));
+}
+
+TEST_F(DisplayTableTest, ABigTableStopsAtTheSameCellAsASmallOne)
+{
+    // Big enough that the dates are made beside the other columns.
+    constexpr int kRows = 6000;
+    constexpr int kBad = 5000;
+    for (int r = 0; r < kRows; ++r)
+        AddFile(QString::number(r),
+            QStringLiteral(".t"),
+            QStringLiteral("000000000000001"),
+            r == kBad ? QStringLiteral("x") : kAfternoon);
+    EXPECT_RAISES(MergeIntoDisplayTable(sgDir, sgFileList, sgFiles),
+        QStringLiteral("'x' is not a valid floating point value"));
+    ASSERT_EQ(sgFiles.RowCount(), kRows);
+    for (const int r : {0, kBad - 1, kBad, kRows - 1}) {
+        EXPECT_EQ(sgFiles.Cells(fcName, r), QString::number(r));
+        EXPECT_EQ(sgFiles.Cells(fcSize, r), QStringLiteral("1 bytes"));
+        EXPECT_EQ(sgFiles.Cells(fcLastModified, r).isEmpty(), r >= kBad) << r;
+    }
+    EXPECT_FALSE(sgFiles.Updating());
 }
 
 TEST(DisplayText, OddStagingTextsDoNotFail)
