@@ -11,9 +11,12 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <future>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -55,12 +58,13 @@ public:
         json.HasModified = row.Exists;
         json.ModifiedMs = row.ModifiedMs;
         json.OffsetSeconds = FListing.OffsetSeconds();
-        json.SizeText = FListing.SizeText(row);
-        json.ModifiedText = FListing.ModifiedText(row);
+        json.SizeText = FListing.SizeText(row, FCache);
+        json.ModifiedText = FListing.ModifiedText(row, FCache);
     }
 
 private:
     TTreeListing &FListing;
+    TTreeListing::TTextCache FCache;
 };
 
 TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
@@ -72,9 +76,14 @@ TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
     return options;
 }
 
-// The display table a part at a time, so a big tree is never all text at once.
-void WriteInParts(
-    const TCliOptions &o, const QString &folder, TTreeListing &listing, TGridTable &grid, QIODevice &out)
+// The display table a part at a time, so a big tree is never all text at
+// once. Making a part's cells costs more than writing it: the next parts are
+// made on the other cores meanwhile, and written in their order.
+void WriteInParts(const TCliOptions &o,
+    const QString &folder,
+    TTreeListing &listing,
+    const TGridTable &grid,
+    QIODevice &out)
 {
     std::unique_ptr<QFile> file;
     TExportTarget target{folder, &out};
@@ -83,25 +92,46 @@ void WriteInParts(
         target = {o.OutputFile, file.get()};
     }
     TExportOptions options = WriterOptions(o, folder);
-    // The next part's cells are made while this part is written.
-    TGridTable next = grid;
-    TGridTable *filled = &grid;
-    TGridTable *filling = &next;
-    listing.FillDisplayTable(0, kChunkRows, *filled, false);
-    for (size_t first = 0;;) {
-        const size_t following = first + kChunkRows;
-        std::future<void> fill;
-        if (following < listing.Count())
-            fill = std::async(std::launch::async, [&listing, following, filling] {
-                listing.FillDisplayTable(following, kChunkRows, *filling, false);
-            });
-        ExportGrid(*o.Format, target, options, *filled);
+
+    struct TPart
+    {
+        TGridTable Cells;
+        std::future<void> Made;
+    };
+    const size_t parts = std::max<size_t>(1, (listing.Count() + kChunkRows - 1) / kChunkRows);
+    const size_t makers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+    // A part's cache is free again once the part made with it has been written.
+    std::vector<TTreeListing::TTextCache> caches(makers);
+    std::deque<TPart> ahead;
+    size_t started = 0;
+    const auto startNext = [&] {
+        TPart &part = ahead.emplace_back(TPart{grid, {}});
+        TTreeListing::TTextCache &cache = caches[started % makers];
+        part.Made = std::async(std::launch::async, [&listing, &part, &cache, first = started * kChunkRows] {
+            listing.FillDisplayTable(first, kChunkRows, part.Cells, false, cache);
+        });
+        ++started;
+    };
+    // Parts still being made are waited for, also when writing fails.
+    struct TWaiter
+    {
+        std::deque<TPart> &Parts;
+        ~TWaiter()
+        {
+            for (TPart &p : Parts)
+                if (p.Made.valid())
+                    p.Made.wait();
+        }
+    } waiter{ahead};
+    while (started < parts && ahead.size() < makers)
+        startNext();
+    while (!ahead.empty()) {
+        ahead.front().Made.get();
+        ExportGrid(*o.Format, target, options, ahead.front().Cells);
         options.Headers = false;
-        if (!fill.valid())
-            break;
-        fill.get();
-        std::swap(filled, filling);
-        first = following;
+        ahead.pop_front();
+        if (started < parts)
+            startNext();
     }
 }
 
@@ -153,7 +183,8 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
     } else if (o.Format->WritesInParts) {
         WriteInParts(o, folder, listing, columns.sgFiles, out);
     } else {
-        listing.FillDisplayTable(0, listing.Count(), columns.sgFiles, !o.Format->WritesFile());
+        TTreeListing::TTextCache cache;
+        listing.FillDisplayTable(0, listing.Count(), columns.sgFiles, !o.Format->WritesFile(), cache);
         WriteListing(o, columns.sgFiles, folder, out);
     }
     if (o.Count) {

@@ -3,6 +3,7 @@
 #include "fileutils/FileUtils.h"
 #include "listing/DisplayTable.h"
 #include "listing/GridColumns.h"
+#include "listing/SortKeys.h"
 #include "listing/StringGridSort.h"
 #include "platform/FloatFormat.h"
 
@@ -92,6 +93,25 @@ private:
     std::vector<std::optional<QCollatorSortKey>> FKeys;
 };
 
+// SortKeyRanks for a collator whose keys do not agree with it: the texts
+// themselves compared, on one thread.
+std::vector<uint32_t> DirectRanks(const std::vector<QString> &texts, const TTextComparer &comparer)
+{
+    std::vector<uint32_t> byText(texts.size());
+    for (size_t i = 0; i < byText.size(); ++i)
+        byText[i] = uint32_t(i);
+    std::sort(byText.begin(), byText.end(), [&](uint32_t a, uint32_t b) {
+        return comparer.Compare(texts[a], texts[b]) < 0;
+    });
+    std::vector<uint32_t> ranks(texts.size());
+    uint32_t rank = 0;
+    for (size_t k = 1; k < byText.size(); ++k) {
+        rank += comparer.Compare(texts[byText[k - 1]], texts[byText[k]]) != 0 ? 1 : 0;
+        ranks[byText[k]] = rank;
+    }
+    return ranks;
+}
+
 int Sign(double a, double b)
 {
     return a < b ? -1 : (a > b ? 1 : 0);
@@ -109,7 +129,6 @@ double ShownDateTime(const TTreeRow &row, int offsetSeconds, QChar separator)
 TTreeListing::TTreeListing(const TTreeWalk &walk)
     : FWalk(walk)
     , FSeparator(walk.Options().Scan.DecimalSeparator)
-    , FSizeTexts(4096)
 {
     FOrder.resize(walk.Rows().size());
     for (size_t i = 0; i < FOrder.size(); ++i)
@@ -132,12 +151,16 @@ QString TTreeListing::NameCell(const TTreeRow &row, const QString &name) const
     return row.IsFolder || FWalk.Options().Scan.ShowExtensions ? name : NameWithoutExtension(name);
 }
 
-QString TTreeListing::SizeText(const TTreeRow &row)
+TTreeListing::TTextCache::TTextCache()
+    : FSizes(4096)
+{ }
+
+QString TTreeListing::SizeText(const TTreeRow &row, TTextCache &cache) const
 {
     if (row.IsFolder)
         return QString();
     // Sizes repeat in a big tree, but not all: a few recent texts are kept.
-    TSizeText &slot = FSizeTexts[size_t(row.Size) % FSizeTexts.size()];
+    TTextCache::TSizeText &slot = cache.FSizes[size_t(row.Size) % cache.FSizes.size()];
     if (slot.Text.isNull() || slot.Size != row.Size) {
         slot.Size = row.Size;
         slot.Text = FormatFileSize(row.Size);
@@ -145,10 +168,10 @@ QString TTreeListing::SizeText(const TTreeRow &row)
     return slot.Text;
 }
 
-QString TTreeListing::ModifiedText(const TTreeRow &row)
+QString TTreeListing::ModifiedText(const TTreeRow &row, TTextCache &cache) const
 {
     const double value = row.Exists ? UnixMillisecondsToDateTime(row.ModifiedMs, OffsetSeconds()) : 0;
-    return LastModifiedDisplayText(DaySerialText(value, FSeparator), FSeparator, FDates);
+    return LastModifiedDisplayText(DaySerialText(value, FSeparator), FSeparator, cache.FDates);
 }
 
 std::vector<uint32_t> TTreeListing::FolderRanks() const
@@ -182,46 +205,20 @@ std::vector<uint32_t> TTreeListing::SortGroup(
     const TTextComparer comparer(UserLocale());
     const bool direct = comparer.Collator().locale().language() == QLocale::C;
 
-    // Text keys become ranks: names repeat across a tree, so each text is
-    // collated once, and the sort compares numbers that order as the texts do.
+    // Text keys become ranks, numbers that order as the texts do, so the
+    // quicksort compares numbers.
     std::vector<uint32_t> textRanks;
     std::vector<double> numbers;
     if (key == TKey::kName || key == TKey::kPathName || key == TKey::kExtension) {
         const bool extension = key == TKey::kExtension;
-        QHash<QString, uint32_t> ids;
-        std::vector<QString> distinct;
-        std::vector<uint32_t> textIds(n);
-        for (size_t i = 0; i < n; ++i) {
-            const TTreeRow &row = rows[group[i]];
-            QString text = extension ? ExtractExtension(Name(row)) : NameCell(row);
-            auto known = ids.constFind(text);
-            if (known == ids.constEnd()) {
-                known = ids.insert(text, uint32_t(distinct.size()));
-                distinct.push_back(std::move(text));
+        std::vector<QString> texts(n);
+        InSlices(n, [&](size_t begin, size_t end) {
+            for (size_t i = begin; i < end; ++i) {
+                const TTreeRow &row = rows[group[i]];
+                texts[i] = extension ? ExtractExtension(Name(row)) : NameCell(row);
             }
-            textIds[i] = known.value();
-        }
-        ids.clear();
-        TTextKeys keys(distinct.size(), direct);
-        InSlices(distinct.size(), [&](size_t begin, size_t end) {
-            const TTextComparer own(UserLocale()); // a collator is not shared between threads
-            for (size_t i = begin; i < end; ++i)
-                keys.Set(i, distinct[i], own.Collator());
         });
-        std::vector<uint32_t> byText(distinct.size());
-        for (size_t i = 0; i < byText.size(); ++i)
-            byText[i] = uint32_t(i);
-        std::sort(byText.begin(), byText.end(), [&](uint32_t a, uint32_t b) {
-            return keys.Compare(a, b, comparer) < 0;
-        });
-        // Texts that collate equal share a rank.
-        std::vector<uint32_t> rankOfText(distinct.size());
-        for (size_t k = 1; k < byText.size(); ++k)
-            rankOfText[byText[k]] =
-                rankOfText[byText[k - 1]] + (keys.Compare(byText[k - 1], byText[k], comparer) != 0 ? 1 : 0);
-        textRanks.resize(n);
-        for (size_t i = 0; i < n; ++i)
-            textRanks[i] = rankOfText[textIds[i]];
+        textRanks = direct ? DirectRanks(texts, comparer) : SortKeyRanks(texts, comparer.Collator());
     } else {
         numbers.resize(n);
         const int offset = FWalk.OffsetSeconds();
@@ -286,7 +283,8 @@ void TTreeListing::Limit(int64_t count)
     }
 }
 
-void TTreeListing::FillDisplayTable(size_t first, size_t count, TGridTable &sgFiles, bool fullPaths)
+void TTreeListing::FillDisplayTable(
+    size_t first, size_t count, TGridTable &sgFiles, bool fullPaths, TTextCache &cache) const
 {
     ClearGrid(sgFiles);
     if (Count() == 0)
@@ -302,9 +300,9 @@ void TTreeListing::FillDisplayTable(size_t first, size_t count, TGridTable &sgFi
             sgFiles.SetCells(fcPathHolder, r, folder.Path + name);
         sgFiles.SetCells(fcName, r, NameCell(row, name));
         sgFiles.SetCells(fcPath, r, folder.Path);
-        sgFiles.SetCells(fcSize, r, SizeText(row));
+        sgFiles.SetCells(fcSize, r, SizeText(row, cache));
         if (!row.IsFolder)
             sgFiles.SetCells(fcExtension, r, ExtractExtension(name));
-        sgFiles.SetCells(fcLastModified, r, ModifiedText(row));
+        sgFiles.SetCells(fcLastModified, r, ModifiedText(row, cache));
     }
 }

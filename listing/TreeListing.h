@@ -31,19 +31,39 @@ public:
     const TTreeRow &Row(size_t position) const { return FWalk.Rows()[FOrder[position]]; }
     const TTreeFolder &FolderOf(const TTreeRow &row) const { return FWalk.Folder(row.Folder); }
 
+    // Texts made before that are likely to come again: sizes and dates
+    // repeat in a big tree. One per thread that makes cell texts.
+    class TTextCache
+    {
+    public:
+        TTextCache();
+
+    private:
+        friend class TTreeListing;
+        TDateTimeTexts FDates;
+        struct TSizeText
+        {
+            int64_t Size = 0;
+            QString Text;
+        };
+        std::vector<TSizeText> FSizes;
+    };
+
     // The texts of the display table's cells.
     QString Name(const TTreeRow &row) const; // the whole name
     QString NameCell(const TTreeRow &row) const; // without its extension unless extensions are shown
     QString NameCell(const TTreeRow &row, const QString &name) const;
-    QString SizeText(const TTreeRow &row);
-    QString ModifiedText(const TTreeRow &row);
+    QString SizeText(const TTreeRow &row, TTextCache &cache) const;
+    QString ModifiedText(const TTreeRow &row, TTextCache &cache) const;
     int OffsetSeconds() const { return FWalk.OffsetSeconds(); }
 
     // Makes sgFiles hold the rows from first, count of them, as the display
     // table holds one folder's; with no rows at all, the one empty row it
     // keeps after an empty scan. The hidden full paths only when asked: only
-    // the clipboard shows them.
-    void FillDisplayTable(size_t first, size_t count, TGridTable &sgFiles, bool fullPaths = true);
+    // the clipboard shows them. Parts may be filled on several threads at
+    // once, each with a cache of its own.
+    void FillDisplayTable(
+        size_t first, size_t count, TGridTable &sgFiles, bool fullPaths, TTextCache &cache) const;
 
 private:
     std::vector<uint32_t> SortGroup(
@@ -53,13 +73,6 @@ private:
     const TTreeWalk &FWalk;
     std::vector<uint32_t> FOrder; // indexes into the walk's rows
     QChar FSeparator;
-    TDateTimeTexts FDates;
-    struct TSizeText
-    {
-        int64_t Size = 0;
-        QString Text;
-    };
-    std::vector<TSizeText> FSizeTexts;
 };
 
 // The day serial a row's date shows, read back as the display table reads it.
