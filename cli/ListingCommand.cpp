@@ -1,6 +1,7 @@
 #include "cli/ListingCommand.h"
 
 #include "cli/TreeCommand.h"
+#include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
 #include "listing/Listing.h"
 #include "platform/LocaleServices.h"
@@ -66,6 +67,15 @@ public:
             FWritten = true;
         };
     }
+    // The scan's clock: the steady one, or one that makes every tick a repaint.
+    TScanClock Clock() const
+    {
+        if (!FShown || !ProgressAtOnce())
+            return {};
+        return [now = int64_t(0)]() mutable {
+            return now += TScanTicker::kFirstAfterMs;
+        };
+    }
     void Clear()
     {
         if (FWritten)
@@ -117,6 +127,7 @@ int RunListing(const TCliOptions &o, QIODevice &out)
     {
         TProgressLine progress;
         scan.OnProgress = progress.Report();
+        scan.Clock = progress.Clock();
         listing.Scan(folder, scan);
     }
     if (listing.HasRows())

@@ -5,15 +5,25 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+
+bool ProgressAtOnce()
+{
+    const char *value = std::getenv(kProgressAtOnceVariable);
+    return value && *value;
+}
 
 TTreeProgress::TTreeProgress(const TTreeWalk &walk, bool showProgress)
     : FWalk(walk)
     , FShow(showProgress)
 {
-    if (FShow)
-        FThread = std::thread([this] {
-            Run();
-        });
+    if (!FShow)
+        return;
+    if (ProgressAtOnce())
+        Paint();
+    FThread = std::thread([this] {
+        Run();
+    });
 }
 
 TTreeProgress::~TTreeProgress()
@@ -52,14 +62,18 @@ void TTreeProgress::Run()
     // A short walk finishes before the first line would show.
     while (!FWake.wait_for(lock, std::chrono::milliseconds(250), [this] {
         return FStopped;
-    })) {
-        std::fprintf(stderr,
-            "\rcartola-list: %lld folders read, %lld rows\033[K",
-            static_cast<long long>(FWalk.FoldersRead()),
-            static_cast<long long>(FWalk.RowsFound()));
-        std::fflush(stderr);
-        FLineShown = true;
-    }
+    }))
+        Paint();
+}
+
+void TTreeProgress::Paint()
+{
+    std::fprintf(stderr,
+        "\rcartola-list: %lld folders read, %lld rows\033[K",
+        static_cast<long long>(FWalk.FoldersRead()),
+        static_cast<long long>(FWalk.RowsFound()));
+    std::fflush(stderr);
+    FLineShown = true;
 }
 
 void TTreeProgress::Wipe()

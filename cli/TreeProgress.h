@@ -9,6 +9,11 @@
 
 class TTreeWalk;
 
+// Set in the environment, the progress line on a terminal shows from the
+// start instead of after a moment, so a test sees it on a small folder.
+constexpr const char *kProgressAtOnceVariable = "CARTOLA_LIST_PROGRESS_AT_ONCE";
+bool ProgressAtOnce();
+
 // What a recursive listing says on standard error while it walks: the
 // folders left out, as they are met, and on a terminal a line of how far the
 // walk has come, rewritten in place and wiped at the end.
@@ -28,6 +33,7 @@ public:
 
 private:
     void Run();
+    void Paint();
     void Wipe();
 
     const TTreeWalk &FWalk;

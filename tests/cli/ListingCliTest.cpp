@@ -429,6 +429,40 @@ TEST_F(ListingCliTest, AScanErrorGivesStatus1AndNoFile)
     EXPECT_TRUE(toStdout.Out.isEmpty());
 }
 
+// On a terminal the scan's progress line shows and is wiped before the count
+// or the error that follows; in a pipe there is none. The listing is the same.
+TEST_F(ListingCliTest, TheProgressLineShowsOnlyOnATerminalAndIsWiped)
+{
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("bad")));
+    WriteFile(Root + QStringLiteral("/bad/pipe|name.txt"), "x");
+    const struct
+    {
+        QStringList Arguments;
+        int Status;
+        QByteArray Err;
+    } cases[] = {
+        {{QStringLiteral("--count"),
+             QStringLiteral("--format"),
+             QStringLiteral("csv"),
+             Root + QStringLiteral("/tree")},
+            0,
+            "Folders: 0  Files: 6\n"},
+        {{QStringLiteral("--format"), QStringLiteral("tsv"), Root + QStringLiteral("/bad")},
+            1,
+            "cartola-list: Invalid characters in path.\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+        const TCliRun piped = RunCli(c.Arguments, QString(), ShowProgressAtOnce());
+        EXPECT_EQ(piped.Status, c.Status);
+        EXPECT_EQ(piped.Err, c.Err);
+        const TCliRun shown = RunCliOnTerminal(c.Arguments, ShowProgressAtOnce());
+        EXPECT_EQ(shown.Status, c.Status);
+        EXPECT_TRUE(shown.Out == piped.Out);
+        EXPECT_EQ(AfterProgressWiped(shown.Err, "Reading\xe2\x80\xa6 "), c.Err);
+    }
+}
+
 TEST_F(ListingCliTest, AnUnwritableOutputIsARuntimeError)
 {
     const TCliRun run = RunCli({QStringLiteral("-o"),

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -263,6 +265,102 @@ TEST_F(TreeCliTest, PathSortsByFolderThenName)
             "one.log\t" + R("/a/"),
             "two.dat\t" + R("/a/b/"),
             "three\t" + R("/a/b/c/")}));
+}
+
+// A small file system of its own mounted on a folder, unmounted at the end
+// whatever happens in between.
+class TMountedTmpfs
+{
+public:
+    explicit TMountedTmpfs(const QString &folder)
+        : FFolder(QFile::encodeName(folder))
+    {
+        if (::mount("tmpfs", FFolder.constData(), "tmpfs", 0, "size=1m") != 0)
+            Error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~TMountedTmpfs()
+    {
+        if (Error.isEmpty())
+            ::umount2(FFolder.constData(), MNT_DETACH);
+    }
+    TMountedTmpfs(const TMountedTmpfs &) = delete;
+    TMountedTmpfs &operator=(const TMountedTmpfs &) = delete;
+
+    QString Error; // why it could not be mounted; empty when mounted
+
+private:
+    QByteArray FFolder;
+};
+
+TEST_F(TreeCliTest, OneFileSystemListsAMountButDoesNotEnterIt)
+{
+    ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral("a/mnt")));
+    const TMountedTmpfs mount(Tree + QStringLiteral("/a/mnt"));
+    if (!mount.Error.isEmpty())
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << mount.Error.toStdString();
+    ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral("a/mnt/deep")));
+    File(QByteArray("a/mnt/deep/inner.txt"), 9, "2021-01-01T00:00:00");
+    const QList<QByteArray> same{"a\t" + R("/"),
+        "b\t" + R("/a/"),
+        "c\t" + R("/a/b/"),
+        "mnt\t" + R("/a/"),
+        "self\t" + R("/a/b/"),
+        "up\t" + R("/a/"),
+        "one.log\t" + R("/a/"),
+        "three\t" + R("/a/b/c/"),
+        "top.txt\t" + R("/"),
+        "two.dat\t" + R("/a/b/")};
+    QList<QByteArray> crossing = same;
+    crossing.insert(3, "deep\t" + R("/a/mnt/"));
+    crossing.insert(7, "inner.txt\t" + R("/a/mnt/deep/"));
+    const struct
+    {
+        QStringList Arguments;
+        QList<QByteArray> Rows;
+    } cases[] = {
+        {{QStringLiteral("-r"), Tree}, crossing},
+        {{QStringLiteral("-r"), QStringLiteral("-x"), Tree}, same},
+        {{QStringLiteral("-r"), QStringLiteral("--one-file-system"), Tree}, same},
+        // The file system that counts is FOLDER's own.
+        {{QStringLiteral("-r"), QStringLiteral("-x"), Tree + QStringLiteral("/a/mnt")},
+            {"deep\t" + R("/a/mnt/"), "inner.txt\t" + R("/a/mnt/deep/")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+        const TCliRun run = RunCli(Tsv(QStringList{QStringLiteral("--folders")} + c.Arguments));
+        ASSERT_EQ(run.Status, 0) << run.Err.constData();
+        EXPECT_EQ(NamesAndPaths(run.Out), c.Rows);
+    }
+}
+
+// On a terminal a line of how far the walk has come, wiped before each
+// message and at the end; in a pipe only the messages. The listing is the same.
+TEST_F(TreeCliTest, TheProgressLineShowsOnlyOnATerminalAndIsWiped)
+{
+    ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral("a/b/bad|name")));
+    File(QByteArray("a/b/bad|name/first.txt"), 2, "2021-01-01T00:00:00");
+    const QByteArray message = "cartola-list: " + R("/a/b/bad|name") + ": Invalid characters in path.\n";
+    const struct
+    {
+        QString Folder;
+        int Status;
+        QByteArray Err;
+    } cases[] = {{Tree + QStringLiteral("/a/b/c"), 0, {}}, {Tree, 1, message}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Folder.toStdString());
+        const QStringList arguments = Tsv({QStringLiteral("-r"), c.Folder});
+        const TCliRun piped = RunCli(arguments, QString(), ShowProgressAtOnce());
+        EXPECT_EQ(piped.Status, c.Status);
+        EXPECT_EQ(piped.Err, c.Err);
+        EXPECT_FALSE(piped.Out.isEmpty());
+        const TCliRun shown = RunCliOnTerminal(arguments, ShowProgressAtOnce());
+        EXPECT_EQ(shown.Status, c.Status);
+        EXPECT_TRUE(shown.Out == piped.Out);
+        EXPECT_TRUE(shown.Err.contains("\r\x1b[K" + c.Err)) << shown.Err.constData();
+        // The message comes last unless the line was painted again after it.
+        const QByteArray after = AfterProgressWiped(shown.Err, "folders read, ");
+        EXPECT_TRUE(after.isEmpty() || after == c.Err) << after.constData();
+    }
 }
 
 // What Python's json module reads back: one line of fields per row.
