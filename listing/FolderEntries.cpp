@@ -61,7 +61,9 @@ void TFolderEntries::StartHelpers()
     if (FStarts.size() < kParallelFrom)
         return;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned helpers = std::min(cores, kMaxThreads) - 1;
+    // The calling thread is busy making rows from the results, so every core
+    // gets a helper of its own.
+    const unsigned helpers = std::min(cores, kMaxThreads);
     try {
         for (unsigned t = 0; t < helpers; ++t)
             FHelpers.emplace_back([this] {
