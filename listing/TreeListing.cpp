@@ -3,7 +3,6 @@
 #include "fileutils/FileUtils.h"
 #include "listing/DisplayTable.h"
 #include "listing/GridColumns.h"
-#include "listing/SortKeys.h"
 #include "listing/StringGridSort.h"
 #include "platform/FloatFormat.h"
 
@@ -92,25 +91,6 @@ private:
     std::vector<QString> FTexts;
     std::vector<std::optional<QCollatorSortKey>> FKeys;
 };
-
-// SortKeyRanks for a collator whose keys do not agree with it: the texts
-// themselves compared, on one thread.
-std::vector<uint32_t> DirectRanks(const std::vector<QString> &texts, const TTextComparer &comparer)
-{
-    std::vector<uint32_t> byText(texts.size());
-    for (size_t i = 0; i < byText.size(); ++i)
-        byText[i] = uint32_t(i);
-    std::sort(byText.begin(), byText.end(), [&](uint32_t a, uint32_t b) {
-        return comparer.Compare(texts[a], texts[b]) < 0;
-    });
-    std::vector<uint32_t> ranks(texts.size());
-    uint32_t rank = 0;
-    for (size_t k = 1; k < byText.size(); ++k) {
-        rank += comparer.Compare(texts[byText[k - 1]], texts[byText[k]]) != 0 ? 1 : 0;
-        ranks[byText[k]] = rank;
-    }
-    return ranks;
-}
 
 int Sign(double a, double b)
 {
@@ -205,20 +185,46 @@ std::vector<uint32_t> TTreeListing::SortGroup(
     const TTextComparer comparer(UserLocale());
     const bool direct = comparer.Collator().locale().language() == QLocale::C;
 
-    // Text keys become ranks, numbers that order as the texts do, so the
-    // quicksort compares numbers.
+    // Text keys become ranks: names repeat across a tree, so each text is
+    // collated once, and the sort compares numbers that order as the texts do.
     std::vector<uint32_t> textRanks;
     std::vector<double> numbers;
     if (key == TKey::kName || key == TKey::kPathName || key == TKey::kExtension) {
         const bool extension = key == TKey::kExtension;
-        std::vector<QString> texts(n);
-        InSlices(n, [&](size_t begin, size_t end) {
-            for (size_t i = begin; i < end; ++i) {
-                const TTreeRow &row = rows[group[i]];
-                texts[i] = extension ? ExtractExtension(Name(row)) : NameCell(row);
+        QHash<QString, uint32_t> ids;
+        std::vector<QString> distinct;
+        std::vector<uint32_t> textIds(n);
+        for (size_t i = 0; i < n; ++i) {
+            const TTreeRow &row = rows[group[i]];
+            QString text = extension ? ExtractExtension(Name(row)) : NameCell(row);
+            auto known = ids.constFind(text);
+            if (known == ids.constEnd()) {
+                known = ids.insert(text, uint32_t(distinct.size()));
+                distinct.push_back(std::move(text));
             }
+            textIds[i] = known.value();
+        }
+        ids.clear();
+        TTextKeys keys(distinct.size(), direct);
+        InSlices(distinct.size(), [&](size_t begin, size_t end) {
+            const TTextComparer own(UserLocale()); // a collator is not shared between threads
+            for (size_t i = begin; i < end; ++i)
+                keys.Set(i, distinct[i], own.Collator());
         });
-        textRanks = direct ? DirectRanks(texts, comparer) : SortKeyRanks(texts, comparer.Collator());
+        std::vector<uint32_t> byText(distinct.size());
+        for (size_t i = 0; i < byText.size(); ++i)
+            byText[i] = uint32_t(i);
+        std::sort(byText.begin(), byText.end(), [&](uint32_t a, uint32_t b) {
+            return keys.Compare(a, b, comparer) < 0;
+        });
+        // Texts that collate equal share a rank.
+        std::vector<uint32_t> rankOfText(distinct.size());
+        for (size_t k = 1; k < byText.size(); ++k)
+            rankOfText[byText[k]] =
+                rankOfText[byText[k - 1]] + (keys.Compare(byText[k - 1], byText[k], comparer) != 0 ? 1 : 0);
+        textRanks.resize(n);
+        for (size_t i = 0; i < n; ++i)
+            textRanks[i] = rankOfText[textIds[i]];
     } else {
         numbers.resize(n);
         const int offset = FWalk.OffsetSeconds();
