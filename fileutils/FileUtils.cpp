@@ -13,6 +13,11 @@
 
 QString FormatFileSize(int64_t bytes)
 {
+    return FormatFileSize(bytes, DecimalSeparator());
+}
+
+QString FormatFileSize(int64_t bytes, QChar sep)
+{
     // The magnitude of INT64_MIN does not fit; it is one byte past the largest.
     const uint64_t count = bytes < 0 ? uint64_t(0) - uint64_t(bytes) : uint64_t(bytes);
     if (count < 1000)
@@ -27,7 +32,6 @@ QString FormatFileSize(int64_t bytes)
         divisor = 1048576.0;
         suffix = QStringLiteral(" MB");
     }
-    const QChar sep = DecimalSeparator();
     QString text = FloatToStrGeneral(double(count) / divisor, sep);
     // Cut, never round; the cut follows the separator the text was written with.
     const qsizetype dot = text.indexOf(sep);

@@ -8,6 +8,8 @@
 
 // The short size text of the listing: "999 bytes", "0.97 KB", "1023 MB", ...
 QString FormatFileSize(int64_t bytes);
+// The same with the decimal separator given, for many sizes at a time.
+QString FormatFileSize(int64_t bytes, QChar separator);
 
 // The per-run temporary folder: the user's temporary folder, then the
 // executable's name with its extension replaced by tick-count digits.

@@ -132,7 +132,9 @@ QString TTreeListing::NameCell(const TTreeRow &row, const QString &name) const
 }
 
 TTreeListing::TTextCache::TTextCache()
-    : FSizes(4096)
+    : FSizeSeparator(DecimalSeparator())
+    , FSizes(4096)
+    , FModified(4096)
 { }
 
 QString TTreeListing::SizeText(const TTreeRow &row, TTextCache &cache) const
@@ -140,18 +142,27 @@ QString TTreeListing::SizeText(const TTreeRow &row, TTextCache &cache) const
     if (row.IsFolder)
         return QString();
     // Sizes repeat in a big tree, but not all: a few recent texts are kept.
-    TTextCache::TSizeText &slot = cache.FSizes[size_t(row.Size) % cache.FSizes.size()];
-    if (slot.Text.isNull() || slot.Size != row.Size) {
-        slot.Size = row.Size;
-        slot.Text = FormatFileSize(row.Size);
+    TTextCache::TText &slot = cache.FSizes[size_t(row.Size) % cache.FSizes.size()];
+    if (slot.Text.isNull() || slot.Value != row.Size) {
+        slot.Value = row.Size;
+        slot.Text = FormatFileSize(row.Size, cache.FSizeSeparator);
     }
     return slot.Text;
 }
 
 QString TTreeListing::ModifiedText(const TTreeRow &row, TTextCache &cache) const
 {
-    const double value = row.Exists ? UnixMillisecondsToDateTime(row.ModifiedMs, OffsetSeconds()) : 0;
-    return LastModifiedDisplayText(DaySerialText(value, FSeparator), FSeparator, cache.FDates);
+    const auto text = [&](double value) {
+        return LastModifiedDisplayText(DaySerialText(value, FSeparator), FSeparator, cache.FDates);
+    };
+    if (!row.Exists)
+        return text(0);
+    TTextCache::TText &slot = cache.FModified[size_t(uint64_t(row.ModifiedMs) % cache.FModified.size())];
+    if (slot.Text.isNull() || slot.Value != row.ModifiedMs) {
+        slot.Value = row.ModifiedMs;
+        slot.Text = text(UnixMillisecondsToDateTime(row.ModifiedMs, OffsetSeconds()));
+    }
+    return slot.Text;
 }
 
 std::vector<uint32_t> TTreeListing::FolderRanks() const

@@ -41,12 +41,16 @@ public:
     private:
         friend class TTreeListing;
         TDateTimeTexts FDates;
-        struct TSizeText
+        QChar FSizeSeparator;
+        // Slots by value: the text of the value last met there.
+        struct TText
         {
-            int64_t Size = 0;
+            int64_t Value = 0;
             QString Text;
         };
-        std::vector<TSizeText> FSizes;
+        std::vector<TText> FSizes;
+        std::vector<TText>
+            FModified; // a file's Unix milliseconds; files unpacked or checked out together share them
     };
 
     // The texts of the display table's cells.
