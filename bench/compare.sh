@@ -179,7 +179,7 @@ for _ in $(seq "$rounds"); do
   cat "$out/1.times" >>"$out/find.times"
   with_locale "${priority[@]}" /usr/bin/time -v -o "$out/window.time" "$bin/window-listing" "$huge" "$small" >"$out/window.out" 2>>"$log" || failed=1
   awk '{ print $2 / 1000 }' "$out/window.out" >>"$out/window.times"
-  window_peak=$(awk -F': ' -v m="$window_peak" '/Maximum resident set size/ { v = $2 / 1024; printf "%.1f", v > m ? v : m }' "$out/window.time")
+  window_peak=$(awk -F': ' -v m="$window_peak" '/Maximum resident set size/ { v = $2 / 1024; printf "%.1f", (v > m ? v : m) }' "$out/window.time")
 done
 p=$(median "$out/find.times")
 window=$(median "$out/window.times")
