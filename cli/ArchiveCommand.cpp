@@ -126,8 +126,10 @@ void RunZipListing(const TCliOptions &o, QIODevice &out)
     for (int i = 0; i < count; ++i) {
         const TZipEntryTexts e = ZipEntryTexts(zipFile, i, dates);
         row.resize(0); // keeps its room for the next row
-        for (const QString *cell : {&e.CompressedSize, &e.UncompressedSize, &e.LastModified, &e.Method})
-            row += QLatin1Char('\t') + *cell;
+        for (const QString *cell : {&e.CompressedSize, &e.UncompressedSize, &e.LastModified, &e.Method}) {
+            row += QLatin1Char('\t');
+            row += *cell;
+        }
         row += QLatin1Char('\t');
         output.Add(Escaped(e.FilePath));
         output.Add(row);

@@ -20,8 +20,13 @@ QString FormatFileSize(int64_t bytes, QChar sep)
 {
     // The magnitude of INT64_MIN does not fit; it is one byte past the largest.
     const uint64_t count = bytes < 0 ? uint64_t(0) - uint64_t(bytes) : uint64_t(bytes);
-    if (count < 1000)
-        return QString::number(count) + QStringLiteral(" bytes");
+    if (count < 1000) {
+        // The commonest size text, made in one piece.
+        QString text = QString::number(count);
+        text.reserve(text.size() + 6);
+        text += QLatin1String(" bytes");
+        return text;
+    }
 
     double divisor = 1073741824.0;
     QString suffix = QStringLiteral(" GB");
