@@ -183,4 +183,23 @@ TEST_F(ArchiveCliTest, HostileNamesWriteNothingOutsideTheTarget)
     }
 }
 
+TEST_F(ArchiveCliTest, AFullDiskIsReportedNeverSuccess)
+{
+    // Written a block at a time, an archive listing meets a full disk in its
+    // first block; a folder listing when it writes.
+    TArchive a;
+    for (int i = 0; i < 3000; ++i)
+        a.Add(QByteArray("entry-") + QByteArray::number(i) + ".txt", "x");
+    const QString zip = Write("a.zip", a.Build());
+    for (const QStringList &arguments : {QStringList{QStringLiteral("--zip"), zip},
+             QStringList{QStringLiteral("--format"), QStringLiteral("tsv"), Root},
+             QStringList{QStringLiteral("-r"), QStringLiteral("--format"), QStringLiteral("tsv"), Root},
+             QStringList{QStringLiteral("--format"), QStringLiteral("jsonl"), Root}}) {
+        SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+        const TCliRun run = RunCli(arguments, QString(), QProcessEnvironment(), QStringLiteral("/dev/full"));
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_TRUE(run.Err.startsWith("cartola-list: ")) << run.Err.constData();
+    }
+}
+
 } // namespace

@@ -52,15 +52,19 @@ inline void FinishCli(QProcess &p, TCliRun &run)
         run.Status = p.exitCode();
 }
 
-// Runs the built cartola-list with its output in pipes.
+// Runs the built cartola-list with its output in pipes, or standard output
+// into outFile when one is given.
 inline TCliRun RunCli(const QStringList &arguments,
     const QString &workingDirectory = QString(),
-    const QProcessEnvironment &extra = QProcessEnvironment())
+    const QProcessEnvironment &extra = QProcessEnvironment(),
+    const QString &outFile = QString())
 {
     QProcess p;
     p.setProcessEnvironment(CliEnvironment(extra));
     if (!workingDirectory.isEmpty())
         p.setWorkingDirectory(workingDirectory);
+    if (!outFile.isEmpty())
+        p.setStandardOutputFile(outFile);
     p.start(QStringLiteral(CARTOLA_LIST_EXE), arguments);
     TCliRun run;
     FinishCli(p, run);
