@@ -349,15 +349,16 @@ void TfrmMain::tvFolderTreeChange()
     options.Clock = ScanClock;
     try {
         FListing.Scan(node->TagString, options);
-        if (FListing.HasRows()) {
-            cbSortChange();
-            sgFilesSelChanged();
-        }
     } catch (...) {
         lblCountDir->setText(counts);
         throw;
     }
+    // The counts belong to the new listing even when its first row's preview fails.
     lblCountDir->setText(FListing.CountText());
+    if (FListing.HasRows()) {
+        cbSortChange();
+        sgFilesSelChanged();
+    }
 }
 
 void TfrmMain::cbExtChange()

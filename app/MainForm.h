@@ -177,6 +177,8 @@ private:
     // FBaseTempDir, made now if this run has not made it yet.
     void MakeBaseTempDir();
     QString HtmlHeading() const;
+    // The association error box for a file no application took.
+    void ReportNotOpened(const QString &path);
     void showEvent(QShowEvent *event) override;
 
     TFolderTree FTree;
