@@ -5,7 +5,8 @@
 // A combo box that screen readers announce by its accessible name. The
 // toolkit's own accessible combo box on this desktop gives its current entry
 // as its name and leaves the accessible name unused; this one names itself
-// and offers the current entry as its value.
+// and offers the current entry as its value, its description and its list's
+// selected item, and announces each change.
 class TNamedComboBox : public QComboBox
 {
     Q_OBJECT
@@ -16,4 +17,7 @@ public:
     // The list opens at least as wide as its widest entry, so no entry is cut
     // off in a narrow window.
     void showPopup() override;
+
+private:
+    void AnnounceCurrent();
 };
