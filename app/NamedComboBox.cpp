@@ -98,7 +98,24 @@ TNamedComboBox::TNamedComboBox(QWidget *parent)
     connect(this, &QComboBox::editTextChanged, this, &TNamedComboBox::AnnounceCurrent);
 }
 
+void TNamedComboBox::hidePopup()
+{
+    QComboBox::hidePopup();
+    SelectCurrent();
+}
+
 void TNamedComboBox::AnnounceCurrent()
+{
+    SelectCurrent();
+    // The toolkit itself reports the value change (the bridge makes it a name
+    // and selection change); the description is ours to report.
+    if (QAccessible::isActive()) {
+        QAccessibleEvent description(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&description);
+    }
+}
+
+void TNamedComboBox::SelectCurrent()
 {
     if (QItemSelectionModel *selection = view()->selectionModel()) {
         const QModelIndex current = model()->index(currentIndex(), modelColumn(), rootModelIndex());
@@ -106,12 +123,6 @@ void TNamedComboBox::AnnounceCurrent()
             selection->select(current, QItemSelectionModel::ClearAndSelect);
         else
             selection->clearSelection();
-    }
-    // The toolkit itself reports the value change (the bridge makes it a name
-    // and selection change); the description is ours to report.
-    if (QAccessible::isActive()) {
-        QAccessibleEvent description(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&description);
     }
 }
 

@@ -17,7 +17,11 @@ public:
     // The list opens at least as wide as its widest entry, so no entry is cut
     // off in a narrow window.
     void showPopup() override;
+    // A list closed without a pick leaves the entry it highlighted selected:
+    // the selection goes back to the current entry.
+    void hidePopup() override;
 
 private:
+    void SelectCurrent();
     void AnnounceCurrent();
 };
