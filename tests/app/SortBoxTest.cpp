@@ -246,7 +246,7 @@ TEST_F(SortBoxTest, AHeaderClickSortsByItsColumnAndASecondOneReverses)
         const char *order;
     } clicks[] = {
         {fcSize, "Size", Qt::AscendingOrder, kPicks[2].Order},
-        {fcSize, "Size", Qt::DescendingOrder, "x y a.txt c.dat b.zip"},
+        {fcSize, "Size", Qt::DescendingOrder, "y x a.txt c.dat b.zip"},
         {fcSize, "Size", Qt::AscendingOrder, kPicks[2].Order},
         {fcName, "Name", Qt::AscendingOrder, kPicks[0].Order},
         {fcName, "Name", Qt::DescendingOrder, "y x c.dat b.zip a.txt"},
