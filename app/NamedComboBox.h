@@ -1,3 +1,4 @@
+// The combo box a screen reader announces by its purpose and its current entry.
 #pragma once
 
 #include <QComboBox>
