@@ -18,9 +18,9 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the window and what it links: the tests wait for `make test`.
+# The window and cartola-list with what they link: the tests wait for `make test`.
 run: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target cartola
+	cmake --build $(BUILD) -j $(JOBS) --target cartola cartola-list
 	$(BUILD)/app/cartola
 
 test: build

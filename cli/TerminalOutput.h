@@ -1,3 +1,4 @@
+// Output for a terminal with the control characters of untrusted names made harmless.
 #pragma once
 
 #include <QIODevice>

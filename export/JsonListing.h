@@ -1,3 +1,4 @@
+// The listing as JSON or JSON lines for programs.
 #pragma once
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// The walk over a folder and the folders below it, on several threads.
 #pragma once
 
 #include "listing/FolderScan.h"

@@ -1,3 +1,4 @@
+// Replacing a file's contents in one step, never leaving a piece.
 #pragma once
 
 #include <QByteArray>

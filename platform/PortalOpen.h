@@ -1,3 +1,4 @@
+// Opening a file through the desktop portal for sandboxed applications.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// ZIP archives built byte by byte for tests, seeds and benchmarks.
 #pragma once
 
 // Builds ZIP archives byte by byte for tests, seeds and benchmarks: each field

@@ -1,3 +1,4 @@
+// The stand-in desktop portal on the test's session bus.
 #pragma once
 
 #include <QFile>
