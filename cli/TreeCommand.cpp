@@ -73,6 +73,7 @@ TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
     options.Headers = o.Headers;
     options.GridLines = o.GridLines;
     options.Heading = folder;
+    options.ShowExtensions = o.ShowExtensions;
     return options;
 }
 
@@ -179,6 +180,7 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
         TTreeRows rows(listing);
         ExportRows(*o.Format,
             o.OutputFile.isEmpty() ? TExportTarget{folder, &out} : TExportTarget{o.OutputFile, nullptr},
+            WriterOptions(o, folder),
             rows);
     } else if (o.Format->WritesInParts) {
         WriteInParts(o, folder, listing, columns.sgFiles, out);
