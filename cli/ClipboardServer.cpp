@@ -57,8 +57,8 @@ void LetGoOfTheCaller()
     if (::syscall(SYS_close_range, kReadyFd + 1, ~0U, 0) == 0)
         return;
 #endif
-    // A kernel without close_range: the descriptors are read first and closed
-    // after, so the listing's own descriptor is not closed under it.
+    // A kernel without close_range: the open descriptors are all read first,
+    // so the one reading them is not closed under the reading.
     std::vector<int> open;
     if (DIR *fds = ::opendir("/proc/self/fd")) {
         while (const dirent *e = ::readdir(fds)) {
