@@ -10,6 +10,7 @@
 #include "listing/StringGridSort.h"
 #include "platform/Errors.h"
 #include "platform/LocaleServices.h"
+#include "platform/PortalOpen.h"
 #include "platform/ShellOpen.h"
 #include "platform/SpecialFolders.h"
 #include "zip/ZipFile.h"
@@ -81,10 +82,16 @@ TfrmMain::TfrmMain(QWidget *parent)
     ApplyStyle();
     BindEvents();
     FormCreate();
+    // While the desktop portal is asked to open a file the window keeps
+    // painting, but takes no input that could start anything else.
+    SetPortalWaitObserver([this](bool waiting) {
+        setEnabled(!waiting);
+    });
 }
 
 TfrmMain::~TfrmMain()
 {
+    SetPortalWaitObserver(nullptr);
     if (!FDestroyed) {
         try {
             FormDestroy();

@@ -1,6 +1,7 @@
 #include "cli/TreeCommand.h"
 
 #include "cli/ListingCommand.h"
+#include "cli/TerminalText.h"
 #include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
 #include "export/TextFileOutput.h"
@@ -193,8 +194,7 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
         int folders = 0;
         for (size_t i = 0; i < listing.Count(); ++i)
             folders += listing.Row(i).IsFolder ? 1 : 0;
-        const QByteArray count = CountLabelText(folders, int(listing.Count()) - folders).toLocal8Bit() + '\n';
-        std::fputs(count.constData(), stderr);
+        PrintToStderr(CountLabelText(folders, int(listing.Count()) - folders) + QLatin1Char('\n'));
     }
     return progress.Failed() ? 1 : 0;
 }
