@@ -123,6 +123,8 @@ void TFolderEntries::StatBatch(size_t batch)
             s.Size = int64_t(st.st_size);
             s.ModifiedMs = UnixMs(st.st_mtim);
             s.AccessMs = UnixMs(st.st_atim);
+            s.Device = st.st_dev;
+            s.Inode = st.st_ino;
         }
     }
     FDone[batch].store(true, std::memory_order_release);
