@@ -165,7 +165,7 @@ void TTreeWalk::Run(const QString &folder, const TErrorHandler &onError)
     FFolders.push_back(top);
     // Enough for the folders a deep-first walk has begun, and far below any
     // descriptor limit however deep the tree.
-    FOpen = std::make_unique<TOpenFolders>(256);
+    FOpen = std::make_unique<TOpenFolders>(64);
 
     TQueue queue;
     queue.Push({0});
