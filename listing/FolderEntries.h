@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct TEntryStat
     int64_t Size = 0;
     int64_t ModifiedMs = 0; // Unix milliseconds
     int64_t AccessMs = 0;
+    dev_t Device = 0; // which folder this is, when it is one
+    ino_t Inode = 0;
 };
 
 // The entries of an open folder in the order the system gives them, without

@@ -7,6 +7,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <dirent.h>
@@ -161,6 +163,9 @@ void TTreeWalk::Run(const QString &folder, const TErrorHandler &onError)
     if (::stat(top.Bytes.constData(), &st) == 0)
         FTopDevice = st.st_dev;
     FFolders.push_back(top);
+    // Enough for the folders a deep-first walk has begun, and far below any
+    // descriptor limit however deep the tree.
+    FOpen = std::make_unique<TOpenFolders>(64);
 
     TQueue queue;
     queue.Push({0});
@@ -172,6 +177,7 @@ void TTreeWalk::Run(const QString &folder, const TErrorHandler &onError)
         });
     for (std::thread &t : walkers)
         t.join();
+    FOpen.reset();
     if (FTopError)
         std::rethrow_exception(FTopError);
     Gather();
@@ -221,18 +227,25 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         folder = FFolders[index];
     }
     const bool top = index == 0;
-    // Below the top, a folder swapped for a link since it was seen is not followed.
-    const int fd =
-        ::open(folder.Bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (top ? 0 : O_NOFOLLOW));
-    if (fd < 0) {
-        if (top) // the one-folder rule: an unreadable folder lists nothing
+    int fd = -1;
+    if (top) {
+        fd = ::open(folder.Bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) // the one-folder rule: an unreadable folder lists nothing
             return nullptr;
-        throw EError(SysErrorMessage(errno));
-    }
-    if (FOptions.OneFileSystem && !top) {
-        struct stat st
-        { };
-        if (fstat(fd, &st) != 0 || st.st_dev != FTopDevice) {
+        const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (kept < 0) {
+            ::close(fd);
+            throw EError(SysErrorMessage(errno));
+        }
+        FOpen->Keep(0, std::make_shared<TFolderFd>(kept), 0);
+    } else {
+        fd = OpenFolder(index);
+        // As long as a path could be, and no longer: its text is held whole.
+        if (folder.Bytes.size() >= PATH_MAX) {
+            ::close(fd);
+            throw EError(SysErrorMessage(ENAMETOOLONG));
+        }
+        if (FOptions.OneFileSystem && folder.Device != FTopDevice) {
             ::close(fd);
             return nullptr;
         }
@@ -252,6 +265,7 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
     auto batch = std::make_unique<TBatch>();
     batch->Folder = index;
     std::vector<std::pair<const char *, QString>> below;
+    std::vector<std::pair<dev_t, ino_t>> identities;
     for (int e = 0; e < entries.Count(); ++e) {
         const TEntryStat &st = entries.Stat(e);
         const char *raw = entries.Name(e);
@@ -283,24 +297,83 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
             batch->Names.push_back('\0');
             batch->Rows.push_back(TTreeRow{nullptr, st.Size, st.ModifiedMs, index, st.IsFolder, st.Exists});
         }
-        if (st.IsFolder && st.Exists && descend && IsRealFolder(dirfd(dir.get()), raw, entries.Type(e)))
+        if (st.IsFolder && st.Exists && descend && IsRealFolder(dirfd(dir.get()), raw, entries.Type(e))) {
             below.emplace_back(raw, decoded());
+            identities.emplace_back(st.Device, st.Inode);
+        }
     }
+    if (OnFolderRead)
+        OnFolderRead(folder.Path);
     if (!below.empty()) {
+        if (!top) {
+            const int kept = ::fcntl(dirfd(dir.get()), F_DUPFD_CLOEXEC, 0);
+            if (kept >= 0) // else the children open from an ancestor
+                FOpen->Keep(index, std::make_shared<TFolderFd>(kept), below.size());
+        }
         std::vector<uint32_t> added;
         added.reserve(below.size());
         const std::lock_guard lock(FLock);
-        for (const auto &[raw, name] : below) {
+        for (size_t b = 0; b < below.size(); ++b) {
+            const auto &[raw, name] = below[b];
             TTreeFolder sub;
             sub.Path = folder.Path + name + QLatin1Char('/');
             sub.Bytes = folder.Bytes + raw + '/';
             sub.Depth = folder.Depth + 1;
+            sub.Parent = index;
+            sub.Device = identities[b].first;
+            sub.Inode = identities[b].second;
             added.push_back(uint32_t(FFolders.size()));
             FFolders.push_back(std::move(sub));
         }
         queue.Push(added);
     }
     return batch;
+}
+
+// Opens a folder below the top from its parent's descriptor, or when that is
+// no longer kept, step by step down from the nearest ancestor that is: every
+// step checked, so no link and no renamed folder leads out of the tree.
+int TTreeWalk::OpenFolder(uint32_t index)
+{
+    struct TStep
+    {
+        QByteArray Name;
+        dev_t Device;
+        ino_t Inode;
+    };
+    std::vector<TStep> steps; // the deepest first
+    std::shared_ptr<TFolderFd> base;
+    {
+        const std::lock_guard lock(FLock);
+        for (uint32_t at = index;;) {
+            const TTreeFolder &f = FFolders[at];
+            const QByteArray path = f.Bytes.chopped(1);
+            steps.push_back({path.mid(path.lastIndexOf('/') + 1), f.Device, f.Inode});
+            // The top is kept for the whole walk, so this ends there at the latest.
+            base = FOpen->Find(f.Parent, at == index);
+            if (base)
+                break;
+            if (f.Parent == 0)
+                throw EError(SysErrorMessage(EBADF));
+            at = f.Parent;
+        }
+    }
+    int fd = -1;
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        int next = -1;
+        try {
+            next =
+                OpenSubfolder(fd >= 0 ? fd : base->Get(), step->Name.constData(), step->Device, step->Inode);
+        } catch (...) {
+            if (fd >= 0)
+                ::close(fd);
+            throw;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        fd = next;
+    }
+    return fd;
 }
 
 void TTreeWalk::Gather()

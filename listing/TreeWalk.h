@@ -2,6 +2,7 @@
 #pragma once
 
 #include "listing/FolderScan.h"
+#include "listing/OpenFolders.h"
 
 #include <QByteArray>
 #include <QString>
@@ -29,6 +30,9 @@ struct TTreeFolder
     QString Path; // as the Path column shows it, with a trailing "/"
     QByteArray Bytes; // as the file system spells it, with a trailing "/"
     int Depth = 1; // the top folder is 1
+    uint32_t Parent = 0; // index of the folder it was found in
+    dev_t Device = 0; // as the parent's listing showed it
+    ino_t Inode = 0;
 };
 
 // One listed entry. Small on purpose: a tree of a million files is held
@@ -45,8 +49,10 @@ struct TTreeRow
 
 // Lists a folder and the folders below it on several threads, as the folder
 // scan lists one folder: the same options, skipped names and path checks.
-// Symbolic links to folders are listed, never entered. A folder below the top
-// that cannot be read, or whose scan stops on a path check, is reported and
+// Symbolic links to folders are listed, never entered. Each folder is opened
+// from its parent and must be the folder the parent showed, so the walk never
+// leaves the tree, whatever is renamed meanwhile. A folder below the top
+// that cannot be read, or is not that folder any more, or whose scan stops on a path check, is reported and
 // left out whole, with everything below it.
 class TTreeWalk
 {
@@ -75,12 +81,17 @@ public:
     const TTreeOptions &Options() const { return FOptions; }
     int OffsetSeconds() const { return FOffset; }
 
+    // Runs after a folder's entries are read and before any of its subfolders
+    // is opened: tests change the tree here, as another user could.
+    static inline std::function<void(const QString &folder)> OnFolderRead;
+
 private:
     struct TBatch;
     class TQueue;
 
     void Worker(TQueue &queue, const TErrorHandler &onError);
     std::unique_ptr<TBatch> ScanOne(uint32_t folder, TQueue &queue);
+    int OpenFolder(uint32_t folder);
     void Gather();
 
     TTreeOptions FOptions;
@@ -94,4 +105,5 @@ private:
     std::atomic<int64_t> FFoldersRead{0};
     std::atomic<int64_t> FRowsFound{0};
     std::exception_ptr FTopError;
+    std::unique_ptr<TOpenFolders> FOpen;
 };
