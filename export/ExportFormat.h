@@ -3,6 +3,7 @@
 
 #include "export/JsonListing.h"
 #include "listing/GridTable.h"
+#include "platform/AnsiCodePage.h"
 
 #include <QString>
 
@@ -20,6 +21,8 @@ struct TExportOptions
     bool Headers = true;
     bool GridLines = true; // XLS cell borders
     QString Heading; // the HTML page's H1
+    // The text formats' bytes; json, jsonl and the clipboard stay Unicode.
+    TTextEncoding Encoding = AnsiEncoding();
 };
 
 // Where an export goes. FileName names the output (the HTML page's title is
