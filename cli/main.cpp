@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ListingCommand.h"
 #include "cli/TerminalOutput.h"
+#include "platform/AnsiCodePage.h"
 #include "platform/Clipboard.h"
 #include "zip/CompressionHandlers.h"
 
@@ -111,10 +112,15 @@ int main(int argc, char *argv[])
         PrintError(out.errorString());
         return 1;
     }
-    // The listing is Windows-1252; the archive commands write UTF-8.
+    // A terminal shows the listing in its own encoding, the locale's; the
+    // archive commands write UTF-8.
     std::unique_ptr<TTerminalOutput> terminal;
-    if (::isatty(STDOUT_FILENO))
-        terminal = std::make_unique<TTerminalOutput>(out, options.Command != TCliCommand::ccListing);
+    if (::isatty(STDOUT_FILENO)) {
+        if (options.Command == TCliCommand::ccListing && options.OutputFile.isEmpty())
+            options.Encoding = LocaleEncoding(LocaleNameFromEnvironment());
+        terminal = std::make_unique<TTerminalOutput>(
+            out, options.Command != TCliCommand::ccListing || options.Encoding.IsUtf8());
+    }
     QIODevice &shown = terminal ? static_cast<QIODevice &>(*terminal) : out;
     int status = 0;
     try {
