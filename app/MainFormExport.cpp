@@ -1,6 +1,7 @@
 // The Preview and Save commands of the six export types.
 #include "app/MainForm.h"
 #include "export/ExportFormat.h"
+#include "export/uNativeXLSExport.h"
 #include "platform/Clipboard.h"
 #include "platform/Errors.h"
 #include "platform/PrivateTemp.h"
@@ -94,7 +95,14 @@ void TfrmMain::btnPreviewClick()
             ::close(fd);
             throw EInOutError(5, path);
         }
-        ExportListing(*format, path, &file);
+        try {
+            ExportListing(*format, path, &file);
+        } catch (const ESpreadsheetCut &) {
+            // The file is whole: it is shown, and then the cut is reported.
+            file.close();
+            TMisc::Open(path);
+            throw;
+        }
         file.close();
         TMisc::Open(path);
     } else {
