@@ -376,6 +376,33 @@ void TTextEncoding::Append(QStringView text, QByteArray &out) const
     const TCharsetTable &t = *FTable;
     const qsizetype n = text.size();
     const char16_t *p = text.utf16();
+    if (t.SingleByte && t.AsciiCompatible) {
+        // The common case: one byte per unit, written in place.
+        qsizetype end = out.size();
+        out.resize(end + n);
+        char *d = out.data() + end;
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t u = p[i];
+            const uint8_t b = u < 0x80 ? uint8_t(u) : t.ToSingle[u];
+            if (b != 0 || u == 0) {
+                *d++ = char(b);
+                continue;
+            }
+            char32_t cp = u;
+            if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(p[i + 1])) {
+                cp = QChar::surrogateToUcs4(u, p[i + 1]);
+                ++i;
+            }
+            // A look-alike may take more than one byte: room for the rest again.
+            out.truncate(d - out.constData());
+            t.AppendLookAlike(cp, out);
+            end = out.size();
+            out.resize(end + (n - i - 1));
+            d = out.data() + end;
+        }
+        out.truncate(d - out.constData());
+        return;
+    }
     out.reserve(out.size() + n);
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = p[i];
