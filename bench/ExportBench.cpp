@@ -78,8 +78,7 @@ void BM_XLS(benchmark::State &state)
     ToFile(state, "list.xls", [](const QString &p, const TGridTable &g) {
         try {
             GridToXLS(p, true, true, g);
-        } catch (const ESpreadsheetCut &) {
-        }
+        } catch (const ESpreadsheetCut &) { }
     });
 }
 

@@ -1,6 +1,5 @@
-#include "platform/CodePages.h"
-
 #include "platform/AnsiCodePage.h"
+#include "platform/CodePages.h"
 
 #include <gtest/gtest.h>
 
