@@ -24,11 +24,11 @@ void TControlMask::Feed(const char *data, qsizetype size, QByteArray &shown)
             }
             shown += '\xC2';
         }
-        if (b == '\r')
+        if (b == '\r' && FLayout)
             FPendingCR = true;
         else if (FBytes == Utf8 && b == 0xC2)
             FPendingC2 = true;
-        else if ((b < 0x20 && b != '\t' && b != '\n') || b == 0x7F)
+        else if ((b < 0x20 && !(FLayout && (b == '\t' || b == '\n'))) || b == 0x7F)
             shown += '?';
         else
             shown += char(b);
@@ -46,13 +46,18 @@ void TControlMask::Finish(QByteArray &shown)
 
 QByteArray ShownOnStderr(const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    QByteArray bytes = text.toLocal8Bit();
     if (::isatty(STDERR_FILENO) != 1)
         return bytes;
-    TControlMask mask(TControlMask::Utf8);
+    const bool line = bytes.endsWith('\n');
+    if (line)
+        bytes.chop(1);
+    TControlMask mask(TControlMask::Utf8, false);
     QByteArray shown;
     mask.Feed(bytes.constData(), bytes.size(), shown);
     mask.Finish(shown);
+    if (line)
+        shown += '\n';
     return shown;
 }
 

@@ -7,7 +7,8 @@
 // Names, paths and archive comments come from anyone, and an escape sequence
 // in one could retitle the terminal, clear it or write its clipboard. C0 and
 // C1 controls and DEL become "?", as ls shows them; TAB, LF and the CR of a
-// CR LF are the writers' own and pass. Bytes arrive in pieces, so a CR or a
+// CR LF are the writers' own and pass (in a line of standard error they too
+// come from a name, and are masked). Bytes arrive in pieces, so a CR or a
 // UTF-8 lead byte waits for the next piece to say what it is.
 class TControlMask
 {
@@ -16,8 +17,10 @@ public:
         Utf8, // the two-byte C1 controls are caught too
         Windows1252, // the upper half holds no controls
     };
-    explicit TControlMask(TBytes bytes)
+    // layout: TAB, LF and CR LF pass.
+    explicit TControlMask(TBytes bytes, bool layout = true)
         : FBytes(bytes)
+        , FLayout(layout)
     { }
 
     // Appends what the terminal may show of data to shown.
@@ -27,11 +30,13 @@ public:
 
 private:
     TBytes FBytes;
+    bool FLayout;
     bool FPendingCR = false;
     bool FPendingC2 = false;
 };
 
-// text as bytes (Qt's local 8-bit, UTF-8 here), masked when standard error is a terminal.
+// A line (text ending in LF) as bytes (Qt's local 8-bit, UTF-8 here), masked
+// but for its last LF when standard error is a terminal.
 QByteArray ShownOnStderr(const QString &text);
 // Writes text to standard error as ShownOnStderr gives it.
 void PrintToStderr(const QString &text);

@@ -125,12 +125,13 @@ TEST_F(HostileInputCliTest, AnArchivesNamesAndCommentsCannotSteerTheTerminal)
 TEST_F(HostileInputCliTest, NoControlCharacterReachesATerminal)
 {
     const QString root = FRoot.path();
-    const QString evil = QStringLiteral("\x1b]0;owned\x07\x1b[2J\x1b]52;c;b3duZWQ=\x07");
+    // The LF would start a forged line of its own.
+    const QString evil = QStringLiteral("\x1b]0;owned\x07\x1b[2J\x1b]52;c;b3duZWQ=\x07\nforged line");
     ASSERT_TRUE(QDir(root).mkdir(evil));
     WriteFile(root + QLatin1Char('/') + evil + QStringLiteral("/a.txt"), "x");
     ASSERT_TRUE(QDir(root).mkdir(QStringLiteral("c\u009b2J\u009d0;t")));
     const QByteArray errorLine = "cartola-list: " + QFile::encodeName(root)
-        + "/?]0;owned??[2J?]52;c;b3duZWQ=?: Invalid characters in path.";
+        + "/?]0;owned??[2J?]52;c;b3duZWQ=??forged line: Invalid characters in path.";
     const struct
     {
         const char *format;
