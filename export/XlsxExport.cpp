@@ -53,8 +53,8 @@ QByteArray EscapedCellText(QByteArray utf8)
     out.reserve(utf8.size() + 14);
     for (qsizetype i = 0; i < utf8.size(); ++i) {
         const char *p = utf8.constData() + i;
-        if (p[0] == '_' && i + 7 <= utf8.size() && (p[1] == 'x' || p[1] == 'X') && IsHex(p[2]) && IsHex(p[3])
-            && IsHex(p[4]) && IsHex(p[5]) && p[6] == '_')
+        if (p[0] == '_' && i + 7 <= utf8.size() && p[1] == 'x' && IsHex(p[2]) && IsHex(p[3]) && IsHex(p[4])
+            && IsHex(p[5]) && p[6] == '_')
             out += "_x005F_";
         else
             out += p[0];
@@ -123,14 +123,27 @@ public:
     }
     ~TWorkbook()
     {
-        // Closing is also what frees it; a book given up is still closed.
-        if (FBook)
-            workbook_close(FBook);
+        // A book given up is freed unwritten; the library leaves its rows' file open then.
+        if (!FBook)
+            return;
+        if (FSheet && FSheet->optimize_tmpfile) {
+            std::fclose(FSheet->optimize_tmpfile);
+            FSheet->optimize_tmpfile = nullptr;
+        }
+        lxw_workbook_free(FBook);
     }
     TWorkbook(const TWorkbook &) = delete;
     TWorkbook &operator=(const TWorkbook &) = delete;
 
     lxw_workbook *Get() const { return FBook; }
+    // The one sheet, named so when the name is one a sheet may have.
+    lxw_worksheet *AddSheet(const QByteArray &name)
+    {
+        FSheet = workbook_add_worksheet(FBook, name.isEmpty() ? nullptr : name.constData());
+        if (!FSheet)
+            FSheet = workbook_add_worksheet(FBook, nullptr);
+        return FSheet;
+    }
     // The zip is made on closing, with the records chosen then.
     lxw_error Close(bool zip64)
     {
@@ -143,6 +156,7 @@ public:
 private:
     QByteArray FTempDir;
     lxw_workbook *FBook = nullptr;
+    lxw_worksheet *FSheet = nullptr;
 };
 
 class TSheetWriter
@@ -270,11 +284,7 @@ void ListingToXlsx(const QString &fileName, const TExportOptions &options, IList
     TWorkbook book(file.TemporaryPath());
     if (!book.Get())
         Fail(fileName, errno);
-    const QByteArray sheetName = XlsxSheetName(options.Heading).toUtf8();
-    lxw_worksheet *sheet =
-        workbook_add_worksheet(book.Get(), sheetName.isEmpty() ? nullptr : sheetName.constData());
-    if (!sheet)
-        sheet = workbook_add_worksheet(book.Get(), nullptr);
+    lxw_worksheet *sheet = book.AddSheet(XlsxSheetName(options.Heading).toUtf8());
     if (!sheet)
         Fail(fileName, errno);
 

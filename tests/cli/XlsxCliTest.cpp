@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -121,24 +122,32 @@ TEST_F(XlsxCliTest, AFileIsRequiredAndAFailedWriteLeavesNothing)
     EXPECT_EQ(missing.Status, 1);
     EXPECT_TRUE(missing.Err.startsWith("cartola-list: Invalid file name - ")) << missing.Err.constData();
 
-    // A write past the file-size limit fails as a full disk does: the old file stays whole.
-    WriteFile(Out, "old");
-    QProcess p;
-    p.setProcessEnvironment(CliEnvironment({}));
-    p.setChildProcessModifier([] {
-        const rlimit limit{1024, 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
-    p.start(QStringLiteral(CARTOLA_LIST_EXE), Xlsx({Listed}));
-    TCliRun full;
-    FinishCli(p, full);
-    EXPECT_EQ(full.Status, 1);
-    // The library says its part first; the last line is ours.
-    const QList<QByteArray> lines = full.Err.trimmed().split('\n');
-    EXPECT_TRUE(lines.last().startsWith("cartola-list: I/O error")) << full.Err.constData();
-    EXPECT_EQ(ReadAll(Out), QByteArray("old"));
-    EXPECT_EQ(
-        QDir(Root + QStringLiteral("/out")).entryList(QDir::Files), QStringList{QStringLiteral("list.xlsx")});
+    // A write past the file-size limit fails as a full disk does, in the zip
+    // (a few rows) or in the rows' temporary file (many): the old file stays whole.
+    const QString many = Root + QStringLiteral("/many");
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("many")));
+    for (int i = 0; i < 2000; ++i)
+        WriteFile(many + QStringLiteral("/a-rather-long-file-name-%1.txt").arg(i), "x");
+    for (const auto &[folder, limit] : {std::pair{Listed, 1024}, std::pair{many, 65536}}) {
+        SCOPED_TRACE(folder.toStdString());
+        WriteFile(Out, "old");
+        QProcess p;
+        p.setProcessEnvironment(CliEnvironment({}));
+        p.setChildProcessModifier([limit = rlim_t(limit)] {
+            const rlimit fileSize{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        });
+        p.start(QStringLiteral(CARTOLA_LIST_EXE), Xlsx({folder}));
+        TCliRun full;
+        FinishCli(p, full);
+        EXPECT_EQ(full.Status, 1);
+        // The library may say its part first; the last line is ours.
+        const QList<QByteArray> lines = full.Err.trimmed().split('\n');
+        EXPECT_TRUE(lines.last().startsWith("cartola-list: I/O error")) << full.Err.constData();
+        EXPECT_EQ(ReadAll(Out), QByteArray("old"));
+        EXPECT_EQ(QDir(Root + QStringLiteral("/out")).entryList(QDir::Files),
+            QStringList{QStringLiteral("list.xlsx")});
+    }
 }
 
 TEST(XlsxCliHelpTest, HelpAndUsageNameTheFormat)

@@ -195,8 +195,33 @@ TEST_F(XlsxExportTest, MoreRowsThanTheSheetHoldsWritesTheFirstOnesThenFails)
         QStringLiteral("The spreadsheet holds the first 1 048 575 of 1 200 000 rows"));
 }
 
+// Rows that fail part way, as a listing whose source goes away would.
+class TBrokenRows : public IListingRows
+{
+public:
+    size_t Count() const override { return 1000; }
+    void Row(size_t index, TJsonRow &row) override
+    {
+        if (index == 500)
+            throw EError(QStringLiteral("gone"));
+        row = File(QStringLiteral("f%1").arg(index), QString(), qint64(index));
+    }
+};
+
+int OpenDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
 TEST_F(XlsxExportTest, AFailureLeavesNoFileBehind)
 {
+    // Given up part way: the error passes, nothing is left open or on disk.
+    TBrokenRows broken;
+    const int before = OpenDescriptors();
+    EXPECT_RAISES(ListingToXlsx(Out, TExportOptions(), broken), QStringLiteral("gone"));
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_TRUE(QDir(FDir.path()).entryList(QDir::Files).isEmpty());
+
     TVectorRows rows({File(QStringLiteral("a"), QString(), 1)});
     const QString missing = PathOf(QStringLiteral("no/such/folder/list.xlsx"));
     EXPECT_THROW(ListingToXlsx(missing, TExportOptions(), rows), EInOutError);
