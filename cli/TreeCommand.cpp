@@ -1,6 +1,7 @@
 #include "cli/TreeCommand.h"
 
 #include "cli/ListingCommand.h"
+#include "cli/StreamedListing.h"
 #include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
 #include "export/TextFileOutput.h"
@@ -47,19 +48,7 @@ public:
     void Row(size_t index, TJsonRow &json) override
     {
         const TTreeRow &row = FListing.Row(index);
-        const TTreeFolder &folder = FListing.FolderOf(row);
-        json.NameBytes = QByteArray(row.Name);
-        json.Name = FListing.Name(row);
-        json.PathBytes = folder.Bytes;
-        json.Path = folder.Path;
-        json.Extension = row.IsFolder ? QString() : ExtractExtension(json.Name);
-        json.IsFolder = row.IsFolder;
-        json.Size = row.Size;
-        json.HasModified = row.Exists;
-        json.ModifiedMs = row.ModifiedMs;
-        json.OffsetSeconds = FListing.OffsetSeconds();
-        json.SizeText = FListing.SizeText(row, FCache);
-        json.ModifiedText = FListing.ModifiedText(row, FCache);
+        FillJsonRow(FListing, row, FListing.FolderOf(row), json, FCache);
     }
 
 private:
@@ -139,25 +128,42 @@ void WriteInParts(const TCliOptions &o,
 
 bool UsesTreeListing(const TCliOptions &o)
 {
-    return o.Recursive || o.Format->RowsWriter || o.Limit >= 0 || o.Reverse;
+    return o.Recursive || o.Format->RowsWriter || o.Limit >= 0 || o.Reverse || o.Folders.size() > 1
+        || o.FolderSizes || o.Unsorted;
 }
 
-int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
+int RunTreeListing(const TCliOptions &o, const QStringList &folders, QIODevice &out)
 {
+    // The heading and the page title name the one folder, or every folder.
+    const QString folder = folders.join(QStringLiteral(", "));
     TTreeOptions options;
     QString mask = o.Mask;
     CorrectMask(mask);
     options.Scan.ShowFiles = o.ShowFiles;
     options.Scan.ShowFolders = o.ShowFolders;
     options.Scan.ShowExtensions = o.ShowExtensions;
+    options.Scan.ShowHidden = o.ShowHidden;
     options.Scan.Mask = mask;
     options.Scan.DecimalSeparator = DecimalSeparator();
     options.MaxDepth = o.Recursive ? o.MaxDepth : 1;
     options.OneFileSystem = o.OneFileSystem;
+    options.FolderSizes = o.FolderSizes;
 
     TTreeWalk walk(options);
-    TTreeProgress progress(walk, isatty(STDERR_FILENO) == 1);
-    walk.Run(folder, [&progress](const QString &path, const QString &message) {
+    // Rows written to the terminal as they are found leave no line to rewrite.
+    const bool streamed = CanStream(o);
+    TTreeProgress progress(walk,
+        isatty(STDERR_FILENO) == 1 && !(streamed && o.OutputFile.isEmpty() && isatty(STDOUT_FILENO) == 1));
+    if (streamed) {
+        const auto [folderRows, fileRows] = RunStreamedListing(o, folders, folder, walk, progress, out);
+        progress.Stop();
+        if (o.Count) {
+            const QByteArray count = CountLabelText(int(folderRows), int(fileRows)).toLocal8Bit() + '\n';
+            std::fputs(count.constData(), stderr);
+        }
+        return progress.Failed() ? 1 : 0;
+    }
+    walk.Run(folders, [&progress](const QString &path, const QString &message) {
         progress.Error(path, message);
     });
     progress.Stop();
@@ -168,7 +174,7 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
     columns.sgFiles.SetShowVertLines(o.GridLines);
     columns.sgFiles.SetShowHorzLines(o.GridLines);
     TTreeListing listing(walk);
-    if (!walk.Rows().empty())
+    if (!walk.Rows().empty() && !o.Unsorted)
         listing.Sort(columns.SortChoice(o.SortHeader));
     if (o.Reverse)
         listing.Reverse();
@@ -188,10 +194,11 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
         WriteListing(o, columns.sgFiles, folder, out);
     }
     if (o.Count) {
-        int folders = 0;
+        int folderRows = 0;
         for (size_t i = 0; i < listing.Count(); ++i)
-            folders += listing.Row(i).IsFolder ? 1 : 0;
-        const QByteArray count = CountLabelText(folders, int(listing.Count()) - folders).toLocal8Bit() + '\n';
+            folderRows += listing.Row(i).IsFolder ? 1 : 0;
+        const QByteArray count =
+            CountLabelText(folderRows, int(listing.Count()) - folderRows).toLocal8Bit() + '\n';
         std::fputs(count.constData(), stderr);
     }
     return progress.Failed() ? 1 : 0;

@@ -144,10 +144,14 @@ void TJsonListingWriter::Write(const TJsonRow &row)
     s.Writer.Key("type");
     s.Writer.String(row.IsFolder ? "folder" : "file");
     s.Writer.Key("size");
-    if (row.IsFolder)
+    if (row.IsFolder && !row.SizeIsTotal)
         s.Writer.Null();
     else
         s.Writer.Int64(row.Size);
+    if (row.SizeIsTotal) {
+        s.Writer.Key("sizeIsTotal");
+        s.Writer.Bool(true);
+    }
     s.Writer.Key("modified");
     if (row.HasModified)
         s.Value(Iso8601Text(row.ModifiedMs, row.OffsetSeconds));
@@ -160,6 +164,12 @@ void TJsonListingWriter::Write(const TJsonRow &row)
         s.Buffer.Put('\n');
     if (s.Buffer.GetSize() >= kFlushAt)
         s.Flush();
+}
+
+void TJsonListingWriter::Push()
+{
+    FState->Flush();
+    FState->Sink.Flush();
 }
 
 void TJsonListingWriter::Finish()

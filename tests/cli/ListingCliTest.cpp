@@ -392,7 +392,8 @@ TEST_F(ListingCliTest, UsageErrorsWriteNothingAndGiveStatus2)
         {{QStringLiteral("--sort"), QStringLiteral("date"), Root + QStringLiteral("/tree")},
             "Unknown sort 'date'"},
         {{}, "No FOLDER given."},
-        {{Root, Root + QStringLiteral("/tree")}, "Only one FOLDER"},
+        {{Root + QStringLiteral("/tree"), Root + QStringLiteral("/gone")},
+            "gone: The specified path was not found."},
         {{QStringLiteral("--extract"), QStringLiteral("0"), Root}, "need --zip"},
     };
     for (const auto &c : cases) {
