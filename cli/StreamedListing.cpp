@@ -7,6 +7,7 @@
 #include "export/TextFileOutput.h"
 #include "fileutils/PathNames.h"
 #include "listing/Listing.h"
+#include "listing/TreeTableCells.h"
 
 #include <QFile>
 
@@ -31,6 +32,7 @@ public:
         : FOptions(o)
         , FCells(cells)
         , FLeft(o.Limit)
+        , FPart(cells, FColumns.sgFiles, false)
     {
         FColumns.sgFiles.SetShowHeader(o.Headers);
         FColumns.sgFiles.SetShowVertLines(o.GridLines);
@@ -57,7 +59,6 @@ public:
         }
         if (FSink)
             FJson = std::make_unique<TJsonListingWriter>(*FSink, std::strcmp(o.Format->Name, "jsonl") == 0);
-        FColumns.sgFiles.SetRowCount(0);
     }
 
     // False once --limit rows are out.
@@ -75,13 +76,10 @@ public:
             if (!moreWaiting)
                 FJson->Push();
         } else {
-            TGridTable &grid = FColumns.sgFiles;
-            int r = grid.RowCount();
-            grid.SetRowCount(r + int(rows.size()));
             for (const TTreeRow &row : rows)
-                FCells.SetRowCells(grid, r++, row, folder, false, FCache);
+                FPart.Add(row, folder, FCache);
             // A writer keeping up with the walk writes at once; one behind gathers a part.
-            if (grid.RowCount() >= kPartRows || (!moreWaiting && grid.RowCount() > 0))
+            if (FPart.RowCount() >= kPartRows || (!moreWaiting && FPart.RowCount() > 0))
                 WritePart();
         }
         if (FLeft >= 0)
@@ -98,8 +96,8 @@ public:
         }
         // With no row at all the table is the one empty row of an empty listing.
         if (FFolders + FFiles == 0)
-            ClearGrid(FColumns.sgFiles);
-        if (FColumns.sgFiles.RowCount() > 0)
+            FPart.Clear(true);
+        if (FPart.RowCount() > 0)
             WritePart();
     }
 
@@ -109,15 +107,16 @@ public:
 private:
     void WritePart()
     {
-        ExportGrid(*FOptions.Format, FTarget, FWriterOptions, FColumns.sgFiles);
+        ExportGrid(*FOptions.Format, FTarget, FWriterOptions, FPart);
         FWriterOptions.Headers = false;
-        FColumns.sgFiles.SetRowCount(0);
+        FPart.Clear();
     }
 
     const TCliOptions &FOptions;
     const TTreeListing &FCells;
     int64_t FLeft;
-    TListing FColumns;
+    TListing FColumns; // the display table's columns, headers and visibility
+    TTreeTableCells FPart;
     TExportOptions FWriterOptions;
     TExportTarget FTarget;
     std::unique_ptr<QFile> FFile;

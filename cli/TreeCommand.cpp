@@ -8,6 +8,7 @@
 #include "listing/FolderScan.h"
 #include "listing/Listing.h"
 #include "listing/TreeListing.h"
+#include "listing/TreeTableCells.h"
 #include "platform/LocaleServices.h"
 
 #include <QFile>
@@ -82,22 +83,22 @@ void WriteInParts(const TCliOptions &o,
     }
     TExportOptions options = WriterOptions(o, folder);
 
-    struct TPart
-    {
-        TGridTable Cells;
-        std::future<void> Made;
-    };
     const size_t parts = std::max<size_t>(1, (listing.Count() + kChunkRows - 1) / kChunkRows);
     const size_t makers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
     // A part's cache is free again once the part made with it has been written.
     std::vector<TTreeListing::TTextCache> caches(makers);
+    struct TPart
+    {
+        TTreeTableCells Cells;
+        std::future<void> Made;
+    };
     std::deque<TPart> ahead;
     size_t started = 0;
     const auto startNext = [&] {
-        TPart &part = ahead.emplace_back(TPart{grid, {}});
+        TPart &part = ahead.emplace_back(TPart{TTreeTableCells(listing, grid, false), {}});
         TTreeListing::TTextCache &cache = caches[started % makers];
-        part.Made = std::async(std::launch::async, [&listing, &part, &cache, first = started * kChunkRows] {
-            listing.FillDisplayTable(first, kChunkRows, part.Cells, false, cache);
+        part.Made = std::async(std::launch::async, [&part, &cache, first = started * kChunkRows] {
+            part.Cells.Fill(first, kChunkRows, cache);
         });
         ++started;
     };

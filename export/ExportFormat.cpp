@@ -11,7 +11,7 @@
 
 namespace {
 
-void WriteDelimited(const TExportTarget &target, QChar delimiter, bool headers, const TGridTable &grid)
+void WriteDelimited(const TExportTarget &target, QChar delimiter, bool headers, const ITableCells &grid)
 {
     if (target.Device)
         GridToDelimited(*target.Device, delimiter, headers, grid);
@@ -19,17 +19,17 @@ void WriteDelimited(const TExportTarget &target, QChar delimiter, bool headers, 
         GridToDelimited(target.FileName, delimiter, headers, grid);
 }
 
-void WriteTabs(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteTabs(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     WriteDelimited(target, QLatin1Char('\t'), options.Headers, grid);
 }
 
-void WriteCommas(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteCommas(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     WriteDelimited(target, QLatin1Char(','), options.Headers, grid);
 }
 
-void WriteHTML(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteHTML(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
         GridToHTML(*target.Device, target.FileName, grid, options.Heading, options.Headers);
@@ -37,7 +37,7 @@ void WriteHTML(const TExportTarget &target, const TExportOptions &options, const
         GridToHTML(target.FileName, grid, options.Heading, options.Headers);
 }
 
-void WriteXLS(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteXLS(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
         GridToXLS(*target.Device, options.Headers, options.GridLines, grid);
@@ -45,7 +45,7 @@ void WriteXLS(const TExportTarget &target, const TExportOptions &options, const 
         GridToXLS(target.FileName, options.Headers, options.GridLines, grid);
 }
 
-void WriteClipboard(const TExportTarget &, const TExportOptions &, const TGridTable &grid)
+void WriteClipboard(const TExportTarget &, const TExportOptions &, const ITableCells &grid)
 {
     GridToClipboard(grid);
 }
@@ -130,7 +130,7 @@ const TExportFormat *FindExportFormat(const QString &name)
 void ExportGrid(const TExportFormat &format,
     const TExportTarget &target,
     const TExportOptions &options,
-    const TGridTable &grid)
+    const ITableCells &grid)
 {
     if (!format.Writer)
         throw EError(QStringLiteral("The %1 format writes a listing's rows, not a table")

@@ -163,7 +163,7 @@ void TXLSWriter::CellStr(uint16_t vCol, uint16_t vRow, const QString &aValue, TS
     fstream->Write(text.constData(), n);
 }
 
-void TXLSWriter::WriteGrid(bool headers, bool gridLines, const TGridTable &grid)
+void TXLSWriter::WriteGrid(bool headers, bool gridLines, const ITableCells &grid)
 {
     const TSetOfAtribut data =
         gridLines ? TSetOfAtribut{acBottomBorder, acTopBorder, acRightBorder, acLeftBorder} : TSetOfAtribut{};
@@ -196,13 +196,13 @@ void TXLSWriter::WriteGrid(bool headers, bool gridLines, const TGridTable &grid)
     Close();
 }
 
-void GridToXLS(const QString &fileName, bool headers, bool gridLines, const TGridTable &grid)
+void GridToXLS(const QString &fileName, bool headers, bool gridLines, const ITableCells &grid)
 {
     TXLSWriter writer(fileName);
     writer.WriteGrid(headers, gridLines, grid);
 }
 
-void GridToXLS(QIODevice &device, bool headers, bool gridLines, const TGridTable &grid)
+void GridToXLS(QIODevice &device, bool headers, bool gridLines, const ITableCells &grid)
 {
     TXLSWriter writer(device);
     writer.WriteGrid(headers, gridLines, grid);

@@ -81,10 +81,10 @@ public:
     uint16_t maxRows = 65535;
 
 private:
-    friend void GridToXLS(const QString &fileName, bool headers, bool gridLines, const TGridTable &grid);
-    friend void GridToXLS(QIODevice &device, bool headers, bool gridLines, const TGridTable &grid);
+    friend void GridToXLS(const QString &fileName, bool headers, bool gridLines, const ITableCells &grid);
+    friend void GridToXLS(QIODevice &device, bool headers, bool gridLines, const ITableCells &grid);
 
-    void WriteGrid(bool headers, bool gridLines, const TGridTable &grid);
+    void WriteGrid(bool headers, bool gridLines, const ITableCells &grid);
 
     void WriteBOF();
     void WriteDimension();
@@ -95,5 +95,5 @@ private:
     std::unique_ptr<TOutputSink> fstream;
 };
 
-void GridToXLS(const QString &fileName, bool headers, bool gridLines, const TGridTable &grid);
-void GridToXLS(QIODevice &device, bool headers, bool gridLines, const TGridTable &grid);
+void GridToXLS(const QString &fileName, bool headers, bool gridLines, const ITableCells &grid);
+void GridToXLS(QIODevice &device, bool headers, bool gridLines, const ITableCells &grid);

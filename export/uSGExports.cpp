@@ -76,7 +76,7 @@ void AppendDelimitedCell(QString &line, const QString &text)
     line += QLatin1Char('"');
 }
 
-void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const TGridTable &grid)
+void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const ITableCells &grid)
 {
     const int columns = grid.ColumnCount();
     QString line;
@@ -135,7 +135,7 @@ QString Escaped(QLatin1String before, const QString &text, QLatin1String after)
 
 void WriteHTML(TTextFileOutput &out,
     const QString &fileName,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const QString &heading,
     bool headers)
 {
@@ -199,7 +199,7 @@ void WriteHTML(TTextFileOutput &out,
     out.Close();
 }
 
-QString ClipboardText(const TGridTable &grid)
+QString ClipboardText(const ITableCells &grid)
 {
     QString text;
     const int columns = grid.ColumnCount();
@@ -218,31 +218,31 @@ QString ClipboardText(const TGridTable &grid)
 
 } // namespace
 
-void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const TGridTable &grid)
+void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const ITableCells &grid)
 {
     TTextFileOutput out(fileName);
     WriteDelimited(out, delimiter, headers, grid);
 }
 
-void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const TGridTable &grid)
+void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const ITableCells &grid)
 {
     TTextFileOutput out(device);
     WriteDelimited(out, delimiter, headers, grid);
 }
 
-void GridToClipboard(const TGridTable &grid)
+void GridToClipboard(const ITableCells &grid)
 {
     Clipboard().SetText(ClipboardText(grid));
 }
 
-void GridToHTML(const QString &fileName, const TGridTable &grid, const QString &heading, bool headers)
+void GridToHTML(const QString &fileName, const ITableCells &grid, const QString &heading, bool headers)
 {
     TTextFileOutput out(fileName);
     WriteHTML(out, fileName, grid, heading, headers);
 }
 
 void GridToHTML(
-    QIODevice &device, const QString &fileName, const TGridTable &grid, const QString &heading, bool headers)
+    QIODevice &device, const QString &fileName, const ITableCells &grid, const QString &heading, bool headers)
 {
     TTextFileOutput out(device);
     WriteHTML(out, fileName, grid, heading, headers);

@@ -11,14 +11,17 @@ class QIODevice;
 // Tab- or comma-separated text: a line per row, each visible column's text
 // followed by the delimiter (the last one too). A header line first when
 // headers is set. Failures raise EInOutError.
-void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const TGridTable &grid);
-void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const TGridTable &grid);
+void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const ITableCells &grid);
+void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const ITableCells &grid);
 
 // Every column, hidden ones included, TAB between cells and CR between rows,
 // as the whole content of the clipboard.
-void GridToClipboard(const TGridTable &grid);
+void GridToClipboard(const ITableCells &grid);
 
 // A small HTML page of the visible columns; fileName gives the page title.
-void GridToHTML(const QString &fileName, const TGridTable &grid, const QString &heading, bool headers);
-void GridToHTML(
-    QIODevice &device, const QString &fileName, const TGridTable &grid, const QString &heading, bool headers);
+void GridToHTML(const QString &fileName, const ITableCells &grid, const QString &heading, bool headers);
+void GridToHTML(QIODevice &device,
+    const QString &fileName,
+    const ITableCells &grid,
+    const QString &heading,
+    bool headers);

@@ -484,6 +484,8 @@ TEST(CliHelpTest, HelpNamesEveryOptionAndVersionTheProjectVersion)
              "--sort",
              "--folders",
              "--no-files",
+             "-a, --all",
+             "--folder-sizes",
              "--extensions",
              "--no-headers",
              "--no-grid-lines",
