@@ -10,6 +10,7 @@
 #include "listing/StringGridSort.h"
 #include "platform/Errors.h"
 #include "platform/LocaleServices.h"
+#include "platform/PortalOpen.h"
 #include "platform/ShellOpen.h"
 #include "platform/SpecialFolders.h"
 #include "zip/ZipFile.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,10 +82,16 @@ TfrmMain::TfrmMain(QWidget *parent)
     ApplyStyle();
     BindEvents();
     FormCreate();
+    // While the desktop portal is asked to open a file the window keeps
+    // painting, but takes no input that could start anything else.
+    SetPortalWaitObserver([this](bool waiting) {
+        setEnabled(!waiting);
+    });
 }
 
 TfrmMain::~TfrmMain()
 {
+    SetPortalWaitObserver(nullptr);
     if (!FDestroyed) {
         try {
             FormDestroy();
@@ -144,7 +152,22 @@ void TfrmMain::BindEvents()
     connect(cbExt, &QCheckBox::toggled, this, guard(&TfrmMain::cbExtChange));
     connect(cbHeaders, &QCheckBox::toggled, this, guard(&TfrmMain::cbHeadersChange));
     connect(cbGridLines, &QCheckBox::toggled, this, guard(&TfrmMain::cbGridLinesChange));
-    connect(cbSort, &QComboBox::activated, this, guard(&TfrmMain::cbSortChange));
+    connect(cbSort, &QComboBox::activated, this, [this, sort = guard(&TfrmMain::cbSortChange)] {
+        FSortDescending = false; // the box sorts ascending, as it always has
+        sort();
+    });
+    // The header sorts, so it no longer just sits there; the view itself never sorts.
+    QHeaderView *header = sgFilesView->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
+        try {
+            sgFilesHeaderClick(column);
+        } catch (const std::exception &e) {
+            ShowException(e);
+        }
+    });
     cbSort->installEventFilter(this);
     connect(sgFilesView, &QTableView::doubleClicked, this, guard(&TfrmMain::sgFilesDblClick));
     sgFilesView->installEventFilter(this);
@@ -349,15 +372,16 @@ void TfrmMain::tvFolderTreeChange()
     options.Clock = ScanClock;
     try {
         FListing.Scan(node->TagString, options);
-        if (FListing.HasRows()) {
-            cbSortChange();
-            sgFilesSelChanged();
-        }
     } catch (...) {
         lblCountDir->setText(counts);
         throw;
     }
+    // The counts belong to the new listing even when its first row's preview fails.
     lblCountDir->setText(FListing.CountText());
+    if (FListing.HasRows()) {
+        cbSortChange();
+        sgFilesSelChanged();
+    }
 }
 
 void TfrmMain::cbExtChange()
@@ -372,11 +396,37 @@ void TfrmMain::cbSortEnter()
     cbSort->clear();
     cbSort->addItems(SortChoices(sgFiles));
     cbSort->setCurrentIndex(0);
+    FSortDescending = false;
 }
 
 void TfrmMain::cbSortChange()
 {
-    FListing.Sort(cbSort->currentIndex());
+    FListing.Sort(cbSort->currentIndex(), FSortDescending);
+    ShowSortIndicator();
+}
+
+void TfrmMain::sgFilesHeaderClick(int column)
+{
+    if (column < 0 || column >= sgFiles.ColumnCount())
+        return;
+    const int choice = FListing.SortChoice(sgFiles.Columns(column).Header);
+    if (choice < 0)
+        return;
+    FSortDescending = choice == cbSort->currentIndex() && !FSortDescending;
+    cbSort->setCurrentIndex(choice);
+    cbSortChange();
+}
+
+void TfrmMain::ShowSortIndicator()
+{
+    // The column the listing is sorted by; none when the choice names no column.
+    int column = -1;
+    const QString chosen = cbSort->currentText();
+    for (int c = 0; c < sgFiles.ColumnCount(); ++c)
+        if (sgFiles.Columns(c).Visible && sgFiles.Columns(c).Header == chosen)
+            column = c;
+    sgFilesView->horizontalHeader()->setSortIndicator(
+        column, FSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TfrmMain::StringGridSort(TGridTable &StrGrid, int SortColumn)

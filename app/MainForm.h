@@ -88,6 +88,8 @@ public:
     void cbExtChange();
     void cbSortEnter();
     void cbSortChange();
+    // A click on the listing's column header: sorts by it, a second click reverses.
+    void sgFilesHeaderClick(int column);
     void StringGridSort(TGridTable &StrGrid, int SortColumn);
     void ClearGrid(TGridTable &StrGrid);
 
@@ -177,6 +179,9 @@ private:
     // FBaseTempDir, made now if this run has not made it yet.
     void MakeBaseTempDir();
     QString HtmlHeading() const;
+    void ShowSortIndicator();
+    // The association error box for a file no application took.
+    void ReportNotOpened(const QString &path);
     void showEvent(QShowEvent *event) override;
 
     TFolderTree FTree;
@@ -190,6 +195,7 @@ private:
     float FSavedFoldersWidth = 0; // sizes read from the settings, applied once shown
     float FSavedFilesHeight = 0;
     bool FShownOnce = false;
+    bool FSortDescending = false; // set by a second click on the sorted column's header
 
 public:
     int ExportTypeIndex() const { return FExportType; }

@@ -1,6 +1,7 @@
 // The Preview and Save commands of the six export types.
 #include "app/MainForm.h"
 #include "export/ExportFormat.h"
+#include "fileutils/FileUtils.h"
 #include "platform/Clipboard.h"
 #include "platform/Errors.h"
 #include "platform/PrivateTemp.h"
@@ -66,8 +67,13 @@ private:
 
 QString TfrmMain::HtmlHeading() const
 {
+    // A drive root ends in its delimiter ("/"); a home folder does not, and
+    // needs one before the folder's name.
+    const QString &root = FTree.Root().TagString;
     const TFolderNode *node = SelectedNode();
-    return FTree.Root().TagString + (node ? node->Text : QString());
+    if (!node)
+        return root;
+    return root.endsWith(QLatin1Char('/')) ? root + node->Text : root + QLatin1Char('/') + node->Text;
 }
 
 void TfrmMain::ExportListing(const TExportFormat &format, const QString &fileName, QIODevice *device)
@@ -96,7 +102,9 @@ void TfrmMain::btnPreviewClick()
         }
         ExportListing(*format, path, &file);
         file.close();
-        TMisc::Open(path);
+        // A press that opens nothing must say so, as opening an archive entry does.
+        if (!ShellOpenFile(path))
+            ReportNotOpened(path);
     } else {
         memoPreview->clear();
         memoPreview->show();

@@ -31,6 +31,15 @@ bool IsRegularFile(const QString &path)
     return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A FIFO, socket or device (or a link to one): nothing to preview, and
+// nothing to report, since the user merely looked at its row.
+bool IsSpecialFile(const QString &path)
+{
+    struct stat st
+    { };
+    return ::stat(EncodeFileName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 // A missing or non-regular file, or one the decoder does not know, gives no
 // picture. The file is checked again on the descriptor that is read: what has
 // the name may change after the check, and a FIFO must not hold the window.
@@ -127,7 +136,8 @@ void TfrmMain::sgFilesSelChanged()
         Image1->hide();
     }
 
-    if (TextPreviewExtensions().contains(ExtractExtension(path, TNameStart::nsSlashOrColon))) {
+    if (TextPreviewExtensions().contains(ExtractExtension(path, TNameStart::nsSlashOrColon))
+        && !IsSpecialFile(path)) {
         memoPreview->raise();
         memoPreview->show();
         memoPreview->setPlainText(BreakLongLines(ReadTextPreview(path)));
@@ -188,10 +198,14 @@ void TfrmMain::stgZippedFilesDblClick()
     const QString folder = FBaseTempDir + QLatin1Char('/') + sgFiles.Cells(fcName, sgFiles.Selected());
     FZipFile->Extract(index, folder, true);
     const QString target = JoinExtractPath(folder, FZipFile->FileName(index));
-    if (!ShellOpenFile(target)) {
-        const QString name = FileNameOf(target, TNameStart::nsSlashOrColon);
-        AssociationErrorBox(
-            QStringLiteral("Could not open %1 - A file association may not have been set.").arg(name));
-    }
+    if (!ShellOpenFile(target))
+        ReportNotOpened(target);
     FZipFile->Close();
+}
+
+void TfrmMain::ReportNotOpened(const QString &path)
+{
+    const QString name = FileNameOf(path, TNameStart::nsSlashOrColon);
+    AssociationErrorBox(
+        QStringLiteral("Could not open %1 - A file association may not have been set.").arg(name));
 }

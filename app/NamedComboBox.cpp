@@ -1,6 +1,7 @@
 #include "app/NamedComboBox.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -22,7 +23,9 @@ public:
             const QString name = box->accessibleName();
             return name.isEmpty() ? current : name;
         }
-        if (t == QAccessible::Value)
+        // The desktop's bridge carries no textual value: the entry travels as
+        // the description, which screen readers speak after name and role.
+        if (t == QAccessible::Value || t == QAccessible::Description)
             return current;
         return QAccessibleWidget::text(t);
     }
@@ -49,9 +52,13 @@ public:
     }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
 
-    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction(), setFocusAction()}; }
     void doAction(const QString &action) override
     {
+        if (action == setFocusAction()) {
+            QAccessibleWidget::doAction(action); // what a screen reader's "grab focus" asks
+            return;
+        }
         if (action != showMenuAction() && action != pressAction())
             return;
         QComboBox *box = Box();
@@ -85,6 +92,38 @@ TNamedComboBox::TNamedComboBox(QWidget *parent)
         return true;
     }();
     Q_UNUSED(installed);
+    // The list's selected item is the current entry even while the list is
+    // closed, so its items tell a screen reader which one is chosen.
+    connect(this, &QComboBox::currentIndexChanged, this, &TNamedComboBox::AnnounceCurrent);
+    connect(this, &QComboBox::editTextChanged, this, &TNamedComboBox::AnnounceCurrent);
+}
+
+void TNamedComboBox::hidePopup()
+{
+    QComboBox::hidePopup();
+    SelectCurrent();
+}
+
+void TNamedComboBox::AnnounceCurrent()
+{
+    SelectCurrent();
+    // The toolkit itself reports the value change (the bridge makes it a name
+    // and selection change); the description is ours to report.
+    if (QAccessible::isActive()) {
+        QAccessibleEvent description(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&description);
+    }
+}
+
+void TNamedComboBox::SelectCurrent()
+{
+    if (QItemSelectionModel *selection = view()->selectionModel()) {
+        const QModelIndex current = model()->index(currentIndex(), modelColumn(), rootModelIndex());
+        if (current.isValid())
+            selection->select(current, QItemSelectionModel::ClearAndSelect);
+        else
+            selection->clearSelection();
+    }
 }
 
 void TNamedComboBox::showPopup()

@@ -143,6 +143,12 @@ tree_scenario() {
   mrow "tree of $files files as TSV (bytes per file)" \
     "$(awk -v m="$(peak "'$cli' -r --format tsv '$tree'")" -v n="$files" 'BEGIN { printf "%.0f", m * 1048576 / n }')" "<=" 500 \
     "$(awk -v m="$(peak "find '$tree' -printf '%p\t%s\t%T@\n'")" -v n="$files" 'BEGIN { printf "%.0f", m * 1048576 / n }')"
+  # The same listing as a workbook, against itself as TSV: both walk and sort.
+  read -r c p < <(pair "'$cli' -r --format xlsx -o '$target/tree.xlsx' '$tree'" "'$cli' -r --format tsv '$tree'")
+  row "list a tree of 1 000 000 files as xlsx / TSV" "$(ms "$c")" "$(ms "$p")" "" "$(ratio "$c" "$p")" "<=" 2.0
+  mrow "tree of $files files as xlsx (bytes per file)" \
+    "$(awk -v m="$(peak "'$cli' -r --format xlsx -o '$target/tree.xlsx' '$tree'")" -v n="$files" 'BEGIN { printf "%.0f", m * 1048576 / n }')" "<=" 500
+  rm -f "$target/tree.xlsx"
 }
 
 if [ "$only" = tree ]; then

@@ -1,5 +1,6 @@
 #include "cli/ArchiveCommand.h"
 
+#include "export/uSGExports.h"
 #include "listing/GridColumns.h"
 #include "platform/LocaleServices.h"
 #include "zip/ExtractTarget.h"
@@ -131,9 +132,10 @@ void RunZipListing(const TCliOptions &o, QIODevice &out)
             row += *cell;
         }
         row += QLatin1Char('\t');
-        output.Add(Escaped(e.FilePath));
+        // The rows are pasted into spreadsheets too, so the exports' formula rule holds.
+        output.Add(Escaped(KeptAsText(e.FilePath)));
         output.Add(row);
-        output.Add(Escaped(e.Comment));
+        output.Add(Escaped(KeptAsText(e.Comment)));
         output.Add(u"\n");
     }
     zipFile.Close();

@@ -4,14 +4,17 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -41,6 +44,32 @@ bool WriteAll(int fd, const char *data, size_t size)
         size -= size_t(done);
     }
     return true;
+}
+
+// The server outlives its starter, so it must hold nothing of the caller's:
+// not a folder (which could then not be unmounted), not a descriptor such as
+// a script's lock. Only standard input, output, error and the ready pipe stay.
+void LetGoOfTheCaller()
+{
+    if (::chdir("/") != 0)
+        ::_exit(127);
+#ifdef SYS_close_range
+    if (::syscall(SYS_close_range, kReadyFd + 1, ~0U, 0) == 0)
+        return;
+#endif
+    // A kernel without close_range: the open descriptors are all read first,
+    // so the one reading them is not closed under the reading.
+    std::vector<int> open;
+    if (DIR *fds = ::opendir("/proc/self/fd")) {
+        while (const dirent *e = ::readdir(fds)) {
+            const int fd = std::atoi(e->d_name);
+            if (fd > kReadyFd && fd != ::dirfd(fds))
+                open.push_back(fd);
+        }
+        ::closedir(fds);
+    }
+    for (const int fd : open)
+        ::close(fd);
 }
 
 void Tell(char what)
@@ -121,6 +150,7 @@ void HandToClipboardServer(const QString &text)
 int RunClipboardServer(int argc, char *argv[])
 {
     ::unsetenv(kServerVariable);
+    LetGoOfTheCaller();
     QByteArray bytes;
     char buffer[65536];
     for (;;) {
@@ -140,7 +170,15 @@ int RunClipboardServer(int argc, char *argv[])
 
     QGuiApplication app(argc, argv);
     QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->setText(QString::fromUtf8(bytes));
+    // The text is kept once, as the UTF-8 it is served as: the platform
+    // offers "text/plain" under the usual text targets and hands these bytes
+    // to every paste. As a QString it would take twice the room.
+    bytes.squeeze();
+    auto *data = new QMimeData;
+    data->setData(QStringLiteral("text/plain;charset=utf-8"), bytes);
+    data->setData(QStringLiteral("text/plain"), bytes);
+    bytes = QByteArray();
+    clipboard->setMimeData(data);
     const QString name = QGuiApplication::platformName();
     const bool desktop = name == QLatin1String("xcb") || name.startsWith(QLatin1String("wayland"));
     if (desktop && !clipboard->ownsClipboard()) {

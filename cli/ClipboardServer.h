@@ -1,3 +1,4 @@
+// The detached process that keeps cartola-list's listing on the X11 clipboard.
 #pragma once
 
 #include <QString>

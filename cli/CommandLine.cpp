@@ -23,7 +23,7 @@ struct TParser
         {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")};
     QCommandLineOption Version{QStringLiteral("version"), QStringLiteral("Show the version and exit.")};
     QCommandLineOption Format{QStringLiteral("format"),
-        QStringLiteral("Writer of the listing: text, html, csv, tsv, xls, clipboard, json or jsonl "
+        QStringLiteral("Writer of the listing: text, html, csv, tsv, xls, clipboard, json, jsonl or xlsx "
                        "(default html). text and tsv both write tab-separated lines; clipboard puts every "
                        "column, the full path first, on the desktop's clipboard as tab-separated text; a "
                        "background process keeps it "
@@ -32,13 +32,18 @@ struct TParser
                        "path, extension, type (\"file\" or \"folder\"), size (bytes; null for a folder), "
                        "modified (ISO 8601 with the local offset), sizeText and modifiedText; a name or path "
                        "that is not valid UTF-8 shows U+FFFD for its bad bytes and adds nameBytes or "
-                       "pathBytes, its exact bytes in base64."),
+                       "pathBytes, its exact bytes in base64. xlsx writes a workbook of one sheet named "
+                       "after FOLDER: a bold, frozen header row with filters, then Name, Path, Size (bytes, "
+                       "a number), Extension and Last modified (a date and time, local); every script as "
+                       "it is. It holds 1 048 576 rows with the header: the first ones are written, and "
+                       "the command then fails with a message."),
         QStringLiteral("FORMAT"),
         QStringLiteral("html")};
     QCommandLineOption Output{{QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Write the listing to FILE, replacing it (default: standard output; required for "
-                       "xls, not taken by clipboard). Written to standard output, the HTML page's title "
-                       "is the name of the listed folder."),
+        QStringLiteral(
+            "Write the listing to FILE, replacing it (default: standard output; required for "
+            "xls and xlsx, not taken by clipboard). Written to standard output, the HTML page's title "
+            "is the name of the listed folder."),
         QStringLiteral("FILE")};
     QCommandLineOption Mask{QStringLiteral("mask"),
         QStringLiteral("List only files whose extension occurs in MASK, with case, e.g. "
@@ -256,7 +261,8 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
     const QString format = p.Parser.value(p.Format);
     o.Format = FindExportFormat(format);
     if (!o.Format)
-        Usage(QStringLiteral("Unknown format '%1'; use text, html, csv, tsv, xls, clipboard, json or jsonl.")
+        Usage(QStringLiteral(
+            "Unknown format '%1'; use text, html, csv, tsv, xls, clipboard, json, jsonl or xlsx.")
                   .arg(format));
 
     const QString sort = p.Parser.value(p.Sort);
@@ -328,6 +334,8 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
     o.Folder = positional.first();
     if (o.Format == FindExportFormat(QStringLiteral("xls")) && o.OutputFile.isEmpty())
         Usage(QStringLiteral("The xls format needs -o FILE."));
+    if (o.Format == FindExportFormat(QStringLiteral("xlsx")) && o.OutputFile.isEmpty())
+        Usage(QStringLiteral("The xlsx format needs -o FILE."));
     if (!o.Format->WritesFile() && !o.OutputFile.isEmpty())
         Usage(QStringLiteral("The clipboard format writes no file; leave out -o."));
     return o;

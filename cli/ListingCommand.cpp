@@ -1,5 +1,6 @@
 #include "cli/ListingCommand.h"
 
+#include "cli/TerminalText.h"
 #include "cli/TreeCommand.h"
 #include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
@@ -140,9 +141,7 @@ int RunListing(const TCliOptions &o, QIODevice &out)
         listing.Sort(listing.SortChoice(o.SortHeader));
 
     WriteListing(o, listing.sgFiles, folder, out);
-    if (o.Count) {
-        const QByteArray count = listing.CountText().toLocal8Bit() + '\n';
-        std::fputs(count.constData(), stderr);
-    }
+    if (o.Count)
+        PrintToStderr(listing.CountText() + QLatin1Char('\n'));
     return 0;
 }

@@ -1,12 +1,13 @@
+// Output for a terminal with the control characters of untrusted names made harmless.
 #pragma once
+
+#include "cli/TerminalText.h"
 
 #include <QIODevice>
 
-// What a terminal shows is never obeyed: names and archive comments come from
-// anyone, and an escape sequence in one could rewrite the screen or the
-// title. Control characters reach the terminal as "?", as ls shows them; TAB,
-// LF and the CR of a CR LF are the writers' own and pass. Files and pipes get
-// the writers' bytes unchanged, so only a terminal is given this device.
+// What a terminal shows is never obeyed: the writers' bytes pass through
+// TControlMask on their way to it. Files and pipes get the writers' bytes
+// unchanged, so only a terminal is given this device.
 class TTerminalOutput : public QIODevice
 {
 public:
@@ -22,10 +23,6 @@ protected:
     qint64 writeData(const char *data, qint64 size) override;
 
 private:
-    void Flush(QByteArray &shown);
-
     QIODevice &FTarget;
-    bool FUtf8;
-    bool FPendingCR = false;
-    bool FPendingC2 = false;
+    TControlMask FMask;
 };

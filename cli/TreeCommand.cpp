@@ -2,6 +2,7 @@
 
 #include "cli/ListingCommand.h"
 #include "cli/StreamedListing.h"
+#include "cli/TerminalText.h"
 #include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
 #include "export/TextFileOutput.h"
@@ -63,6 +64,7 @@ TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
     options.Headers = o.Headers;
     options.GridLines = o.GridLines;
     options.Heading = folder;
+    options.ShowExtensions = o.ShowExtensions;
     return options;
 }
 
@@ -159,8 +161,7 @@ int RunTreeListing(const TCliOptions &o, const QStringList &folders, QIODevice &
         const auto [folderRows, fileRows] = RunStreamedListing(o, folders, folder, walk, progress, out);
         progress.Stop();
         if (o.Count) {
-            const QByteArray count = CountLabelText(int(folderRows), int(fileRows)).toLocal8Bit() + '\n';
-            std::fputs(count.constData(), stderr);
+            PrintToStderr(CountLabelText(int(folderRows), int(fileRows)) + QLatin1Char('\n'));
         }
         return progress.Failed() ? 1 : 0;
     }
@@ -186,6 +187,7 @@ int RunTreeListing(const TCliOptions &o, const QStringList &folders, QIODevice &
         TTreeRows rows(listing);
         ExportRows(*o.Format,
             o.OutputFile.isEmpty() ? TExportTarget{folder, &out} : TExportTarget{o.OutputFile, nullptr},
+            WriterOptions(o, folder),
             rows);
     } else if (o.Format->WritesInParts) {
         WriteInParts(o, folder, listing, columns.sgFiles, out);
@@ -198,9 +200,7 @@ int RunTreeListing(const TCliOptions &o, const QStringList &folders, QIODevice &
         int folderRows = 0;
         for (size_t i = 0; i < listing.Count(); ++i)
             folderRows += listing.Row(i).IsFolder ? 1 : 0;
-        const QByteArray count =
-            CountLabelText(folderRows, int(listing.Count()) - folderRows).toLocal8Bit() + '\n';
-        std::fputs(count.constData(), stderr);
+        PrintToStderr(CountLabelText(folderRows, int(listing.Count()) - folderRows) + QLatin1Char('\n'));
     }
     return progress.Failed() ? 1 : 0;
 }

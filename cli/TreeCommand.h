@@ -1,3 +1,4 @@
+// The recursive listing of cartola-list: when it is asked for and how it runs.
 #pragma once
 
 #include "cli/CommandLine.h"

@@ -1,5 +1,6 @@
 #include "cli/TreeProgress.h"
 
+#include "cli/TerminalText.h"
 #include "listing/TreeWalk.h"
 #include "platform/Errors.h"
 
@@ -35,7 +36,7 @@ void TTreeProgress::Error(const QString &folder, const QString &message)
 {
     FFailed = true;
     const QByteArray text =
-        QStringLiteral("cartola-list: %1: %2\n").arg(folder, ErrorDisplayText(message)).toLocal8Bit();
+        ShownOnStderr(QStringLiteral("cartola-list: %1: %2\n").arg(folder, ErrorDisplayText(message)));
     const std::lock_guard lock(FMutex);
     Wipe();
     std::fputs(text.constData(), stderr);

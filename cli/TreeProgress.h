@@ -1,3 +1,4 @@
+// What a recursive listing reports on standard error while it walks.
 #pragma once
 
 #include <QString>

@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ListingCommand.h"
 #include "cli/TerminalOutput.h"
+#include "cli/TerminalText.h"
 #include "platform/Clipboard.h"
 #include "zip/CompressionHandlers.h"
 
@@ -17,21 +18,10 @@
 
 namespace {
 
-// A message may quote an archive's entry name; a terminal shows its control characters as "?".
-QString ShownOnStderr(QString text)
-{
-    if (::isatty(STDERR_FILENO))
-        for (QChar &c : text)
-            if (c.category() == QChar::Other_Control)
-                c = QLatin1Char('?');
-    return text;
-}
-
+// A message may quote an archive's entry name or a path.
 void PrintError(const QString &message)
 {
-    const QByteArray text =
-        QStringLiteral("cartola-list: %1\n").arg(ShownOnStderr(ErrorDisplayText(message))).toLocal8Bit();
-    std::fputs(text.constData(), stderr);
+    PrintToStderr(QStringLiteral("cartola-list: %1\n").arg(ErrorDisplayText(message)));
 }
 
 void PrintOut(const QString &text)
@@ -111,10 +101,11 @@ int main(int argc, char *argv[])
         PrintError(out.errorString());
         return 1;
     }
-    // The listing is Windows-1252; the archive commands write UTF-8.
+    // The listing is Windows-1252 but for JSON; the archive commands write UTF-8.
     std::unique_ptr<TTerminalOutput> terminal;
     if (::isatty(STDOUT_FILENO))
-        terminal = std::make_unique<TTerminalOutput>(out, options.Command != TCliCommand::ccListing);
+        terminal = std::make_unique<TTerminalOutput>(
+            out, options.Command != TCliCommand::ccListing || options.Format->RowsWriter != nullptr);
     QIODevice &shown = terminal ? static_cast<QIODevice &>(*terminal) : out;
     int status = 0;
     try {

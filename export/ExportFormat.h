@@ -12,14 +12,16 @@ class QIODevice;
 
 // The export formats in one table: how the window and cartola-list name
 // them, what the save dialog and the preview use, and which writer runs. The
-// window offers the first six; json and jsonl are cartola-list's, for programs.
+// window offers the first six; json, jsonl and xlsx are cartola-list's, for
+// programs and spreadsheets.
 
 // What a writer is told; each takes the parts it knows.
 struct TExportOptions
 {
     bool Headers = true;
     bool GridLines = true; // XLS cell borders
-    QString Heading; // the HTML page's H1
+    QString Heading; // the HTML page's H1; the listed folder
+    bool ShowExtensions = false; // names with their extensions (the rows' names are whole)
 };
 
 // Where an export goes. FileName names the output (the HTML page's title is
@@ -43,7 +45,7 @@ public:
     virtual void Row(size_t index, TJsonRow &row) = 0;
 };
 
-using TRowsWriter = void (*)(const TExportTarget &, IListingRows &);
+using TRowsWriter = void (*)(const TExportTarget &, const TExportOptions &, IListingRows &);
 
 struct TExportFormat
 {
@@ -70,7 +72,10 @@ const TExportFormat *ExportFormatAt(int index);
 const TExportFormat *FindExportFormat(const QString &name);
 
 // Runs a format's writer that takes rows as data; its errors pass unchanged.
-void ExportRows(const TExportFormat &format, const TExportTarget &target, IListingRows &rows);
+void ExportRows(const TExportFormat &format,
+    const TExportTarget &target,
+    const TExportOptions &options,
+    IListingRows &rows);
 
 // Runs the format's writer; its errors pass unchanged.
 void ExportGrid(const TExportFormat &format,

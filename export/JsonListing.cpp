@@ -1,8 +1,10 @@
 #include "export/JsonListing.h"
 
 #include "export/OutputSink.h"
+#include "platform/LocaleServices.h"
 
 #include <cstdio>
+#include <optional>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -43,7 +45,10 @@ int64_t FloorDiv(int64_t a, int64_t b)
 
 QString Iso8601Text(int64_t unixMs, int offsetSeconds)
 {
-    const int64_t local = unixMs + int64_t(offsetSeconds) * 1000;
+    const std::optional<int64_t> inRange = LocalMillisecondsInDateRange(unixMs, offsetSeconds);
+    if (!inRange)
+        return {};
+    const int64_t local = *inRange;
     const int64_t days = FloorDiv(local, 86400000);
     const int64_t inDay = local - days * 86400000;
     int64_t y = 0;
@@ -153,8 +158,9 @@ void TJsonListingWriter::Write(const TJsonRow &row)
         s.Writer.Bool(true);
     }
     s.Writer.Key("modified");
-    if (row.HasModified)
-        s.Value(Iso8601Text(row.ModifiedMs, row.OffsetSeconds));
+    const QString modified = row.HasModified ? Iso8601Text(row.ModifiedMs, row.OffsetSeconds) : QString();
+    if (!modified.isNull())
+        s.Value(modified);
     else
         s.Writer.Null();
     s.Text("sizeText", row.SizeText);

@@ -1,3 +1,4 @@
+// The listing as JSON or JSON lines for programs.
 #pragma once
 
 #include <QByteArray>
@@ -50,5 +51,6 @@ private:
 };
 
 // "2012-09-27T14:05:09.123+02:00": the local time with its offset; the
-// milliseconds only when there are any.
+// milliseconds only when there are any. A null text for a time outside the
+// years 1601 to 9999.
 QString Iso8601Text(int64_t unixMs, int offsetSeconds);

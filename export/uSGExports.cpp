@@ -19,8 +19,6 @@ bool NeedsEnclosing(const QString &text)
     return false;
 }
 
-// Names come from anyone, and a spreadsheet that opens or pastes the text
-// takes a cell beginning like this for a formula; an apostrophe keeps it text.
 bool StartsLikeFormula(const QString &text)
 {
     if (text.isEmpty())
@@ -42,7 +40,7 @@ bool StartsLikeFormula(const QString &text)
 // own would start another cell or row there, so each is written as a space.
 QString TabCell(const QString &text)
 {
-    QString cell = StartsLikeFormula(text) ? QLatin1Char('\'') + text : text;
+    QString cell = KeptAsText(text);
     const auto breaksLine = [](QChar c) {
         return c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
     };
@@ -56,7 +54,7 @@ QString SafeCell(const QString &text, QChar delimiter)
 {
     if (delimiter == QLatin1Char('\t'))
         return TabCell(text);
-    return StartsLikeFormula(text) ? QLatin1Char('\'') + text : text;
+    return KeptAsText(text);
 }
 
 // A comma keeps its old meaning (enclose, whatever the delimiter); line breaks
@@ -217,6 +215,11 @@ QString ClipboardText(const ITableCells &grid)
 }
 
 } // namespace
+
+QString KeptAsText(const QString &text)
+{
+    return StartsLikeFormula(text) ? QLatin1Char('\'') + text : text;
+}
 
 void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const ITableCells &grid)
 {

@@ -8,6 +8,11 @@
 
 class QIODevice;
 
+// Names come from anyone, and a spreadsheet that opens or pastes the text
+// takes a cell beginning with = + - @ TAB or CR for a formula: such a cell
+// gets an apostrophe first, which keeps it text.
+QString KeptAsText(const QString &text);
+
 // Tab- or comma-separated text: a line per row, each visible column's text
 // followed by the delimiter (the last one too). A header line first when
 // headers is set. Failures raise EInOutError.

@@ -1,3 +1,4 @@
+// The compact cell store of one grid column.
 #pragma once
 
 #include <QString>

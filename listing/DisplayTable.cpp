@@ -14,6 +14,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -77,15 +78,37 @@ int DirSortColumn(int choice)
     return choice >= 0 && choice < kChoiceCount ? kDirColumns[choice] : -1;
 }
 
-void SortStagingGrids(int choice, TGridTable &sgDir, TGridTable &sgFileList)
+namespace {
+
+// The quicksort's ascending order read backwards, so both directions show
+// equal keys in the same pairs.
+void ReverseRows(TGridTable &grid)
+{
+    std::vector<int> order(size_t(grid.RowCount()));
+    for (size_t r = 0; r < order.size(); ++r)
+        order[r] = int(order.size() - 1 - r);
+    grid.BeginUpdate();
+    grid.PermuteRows(order);
+    grid.EndUpdate();
+}
+
+} // namespace
+
+void SortStagingGrids(int choice, TGridTable &sgDir, TGridTable &sgFileList, bool descending)
 {
     const TTextComparer comparer(UserLocale());
     const int fileColumn = FileListSortColumn(choice);
-    if (fileColumn >= 0 && sgFileList.RowCount() > 0)
+    if (fileColumn >= 0 && sgFileList.RowCount() > 0) {
         StringGridSort(sgFileList, fileColumn, comparer);
+        if (descending)
+            ReverseRows(sgFileList);
+    }
     const int dirColumn = DirSortColumn(choice);
-    if (dirColumn >= 0 && sgDir.RowCount() > 0)
+    if (dirColumn >= 0 && sgDir.RowCount() > 0) {
         StringGridSort(sgDir, dirColumn, comparer);
+        if (descending)
+            ReverseRows(sgDir);
+    }
 }
 
 QString SizeDisplayText(const QString &stagingSize)
@@ -188,9 +211,9 @@ void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList
         std::rethrow_exception(dateError);
 }
 
-void SortAndMerge(int choice, TGridTable &sgDir, TGridTable &sgFileList, TGridTable &sgFiles)
+void SortAndMerge(int choice, TGridTable &sgDir, TGridTable &sgFileList, TGridTable &sgFiles, bool descending)
 {
-    SortStagingGrids(choice, sgDir, sgFileList);
+    SortStagingGrids(choice, sgDir, sgFileList, descending);
     MergeIntoDisplayTable(sgDir, sgFileList, sgFiles);
 }
 

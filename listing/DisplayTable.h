@@ -12,8 +12,9 @@
 int FileListSortColumn(int choice);
 int DirSortColumn(int choice);
 
-// Sorts both staging grids in place by the choice's columns.
-void SortStagingGrids(int choice, TGridTable &sgDir, TGridTable &sgFileList);
+// Sorts both staging grids in place by the choice's columns. Descending
+// reverses the ascending order of each grid the choice sorts.
+void SortStagingGrids(int choice, TGridTable &sgDir, TGridTable &sgFileList, bool descending = false);
 
 // Empties sgFiles and refills it: folder rows first, then file rows, sizes and
 // dates as display text, every other cell as it is. A "Last modified" cell that
@@ -21,7 +22,8 @@ void SortStagingGrids(int choice, TGridTable &sgDir, TGridTable &sgFileList);
 void MergeIntoDisplayTable(const TGridTable &sgDir, const TGridTable &sgFileList, TGridTable &sgFiles);
 
 // A change of sort choice: sort both staging grids, then rebuild sgFiles.
-void SortAndMerge(int choice, TGridTable &sgDir, TGridTable &sgFileList, TGridTable &sgFiles);
+void SortAndMerge(
+    int choice, TGridTable &sgDir, TGridTable &sgFileList, TGridTable &sgFiles, bool descending = false);
 
 // The headers of sgFiles' visible columns, in column order; the first is the
 // current choice after a rebuild. Empty when sgFiles has no columns, in which

@@ -1,5 +1,7 @@
 #include "listing/FolderEntries.h"
 
+#include "platform/LocaleServices.h"
+
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
@@ -11,7 +13,7 @@ namespace {
 
 int64_t UnixMs(const timespec &ts)
 {
-    return int64_t(ts.tv_sec) * 1000 + int64_t(ts.tv_nsec) / 1000000;
+    return UnixMilliseconds(int64_t(ts.tv_sec), int64_t(ts.tv_nsec));
 }
 
 // Entries a thread takes at a time: big enough that handing them out costs
@@ -122,9 +124,9 @@ void TFolderEntries::StatBatch(size_t batch)
             s.Size = int64_t(st.st_size);
             s.ModifiedMs = UnixMs(st.st_mtim);
             s.AccessMs = UnixMs(st.st_atim);
+            s.Device = st.st_dev;
+            s.Inode = st.st_ino;
             s.Regular = S_ISREG(st.st_mode);
-            s.Device = uint64_t(st.st_dev);
-            s.Inode = uint64_t(st.st_ino);
             s.Links = uint64_t(st.st_nlink);
         }
     }

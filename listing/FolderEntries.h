@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -21,10 +22,10 @@ struct TEntryStat
     int64_t Size = 0;
     int64_t ModifiedMs = 0; // Unix milliseconds
     int64_t AccessMs = 0;
+    dev_t Device = 0; // which folder this is, when it is one; with Inode, which file
+    ino_t Inode = 0;
     // For counting a file once however many names it has.
     bool Regular = false;
-    uint64_t Device = 0;
-    uint64_t Inode = 0;
     uint64_t Links = 0;
 };
 

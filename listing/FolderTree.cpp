@@ -50,10 +50,6 @@ void TFolderTree::PopulateFolder(TFolderNode &node, int depth, const TTextCompar
     TFolderNode staged;
     staged.TagString = node.TagString;
     Fill(staged, depth, comparer);
-    if (&node == &FRoot)
-        std::stable_sort(staged.Children.begin(), staged.Children.end(), [&](const auto &a, const auto &b) {
-            return comparer.Compare(a->Text, b->Text) < 0;
-        });
     if (!staged.Children.empty()) {
         if (FObserver)
             FObserver->ChildrenAboutToBeAdded(node, int(staged.Children.size()));
@@ -79,8 +75,14 @@ void TFolderTree::Fill(TFolderNode &node, int depth, const TTextComparer &compar
         child->Text = ShownFileName(name);
         child->Parent = &node;
         Fill(*child, depth - 1, comparer);
-        child->Row = int(node.Children.size());
         node.Children.push_back(std::move(child));
     }
+    // The file system hands names over in its own order (hash order on most
+    // Linux file systems); the user expects the listing's Name order.
+    std::stable_sort(node.Children.begin(), node.Children.end(), [&](const auto &a, const auto &b) {
+        return comparer.Compare(a->Text, b->Text) < 0;
+    });
+    for (size_t i = 0; i < node.Children.size(); ++i)
+        node.Children[i]->Row = int(i);
     node.Tag = 1;
 }

@@ -41,8 +41,8 @@ public:
     void Clear();
 
     // Lists the node's non-hidden subfolders to the given depth, unless they
-    // were listed before. Top-level items are kept sorted by name with the
-    // comparer; deeper ones stay in enumeration order.
+    // were listed before. Each folder's subfolders are sorted by name with
+    // the comparer, as the listing's Name sort is.
     void PopulateFolder(TFolderNode &node, int depth, const TTextComparer &comparer);
 
     void SetObserver(IFolderTreeObserver *observer) { FObserver = observer; }

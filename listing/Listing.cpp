@@ -16,9 +16,9 @@ void TListing::Scan(const QString &folder, const TScanOptions &options)
     ScanFolder(folder, options, sgDir, sgFileList, sgFiles);
 }
 
-void TListing::Sort(int choice)
+void TListing::Sort(int choice, bool descending)
 {
-    SortAndMerge(choice, sgDir, sgFileList, sgFiles);
+    SortAndMerge(choice, sgDir, sgFileList, sgFiles, descending);
 }
 
 int TListing::SortChoice(const QString &sortHeader) const

@@ -20,8 +20,8 @@ public:
     // first (ScanFolder). Errors end the scan with the rows written so far.
     void Scan(const QString &folder, const TScanOptions &options);
     // Sorts both staging grids by the sort choice (an index into SortChoices,
-    // -1 for none) and rebuilds sgFiles from them.
-    void Sort(int choice);
+    // -1 for none), descending if asked, and rebuilds sgFiles from them.
+    void Sort(int choice, bool descending = false);
     // The choice whose header is sortHeader; -1 when no visible column has it.
     int SortChoice(const QString &sortHeader) const;
     // Whether the last scan found a folder or file row.

@@ -1,3 +1,4 @@
+// How far a folder scan has come, and the clock that paces its reports.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Collation keys and ranks of many texts, made on several threads.
 #pragma once
 
 #include <QCollator>

@@ -87,7 +87,8 @@ public:
 
 private:
     bool FDirect;
-    std::vector<bool> FEmpty;
+    // One byte each: slice threads set neighbouring flags at once.
+    std::vector<char> FEmpty;
     std::vector<QString> FTexts;
     std::vector<std::optional<QCollatorSortKey>> FKeys;
 };

@@ -1,3 +1,4 @@
+// The rows of a walked folder tree as one sorted listing.
 #pragma once
 
 #include "listing/GridTable.h"

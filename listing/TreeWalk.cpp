@@ -7,6 +7,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <dirent.h>
@@ -197,6 +199,9 @@ void TTreeWalk::Run(const QStringList &folders, const TErrorHandler &onError, co
         FFolders.push_back(top);
     }
     FTopCount = uint32_t(FFolders.size());
+    // Enough for the folders a deep-first walk has begun, and far below any
+    // descriptor limit however deep the tree; the tops are kept throughout.
+    FOpen = std::make_unique<TOpenFolders>(64 + FTopCount);
 
     TQueue queue;
     std::vector<uint32_t> tops(FTopCount);
@@ -234,6 +239,7 @@ void TTreeWalk::Run(const QStringList &folders, const TErrorHandler &onError, co
         Deliver(queue, onRows);
     for (std::thread &t : walkers)
         t.join();
+    FOpen.reset();
     if (FTopError)
         std::rethrow_exception(FTopError);
     Gather();
@@ -324,18 +330,25 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         folder = FFolders[index];
     }
     const bool top = index < FTopCount;
-    // Below the top, a folder swapped for a link since it was seen is not followed.
-    const int fd =
-        ::open(folder.Bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (top ? 0 : O_NOFOLLOW));
-    if (fd < 0) {
-        if (top) // the one-folder rule: an unreadable folder lists nothing
+    int fd = -1;
+    if (top) {
+        fd = ::open(folder.Bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) // the one-folder rule: an unreadable folder lists nothing
             return nullptr;
-        throw EError(SysErrorMessage(errno));
-    }
-    if (FOptions.OneFileSystem && !top) {
-        struct stat st
-        { };
-        if (fstat(fd, &st) != 0 || st.st_dev != FTopDevices[folder.Top]) {
+        const int kept = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (kept < 0) {
+            ::close(fd);
+            throw EError(SysErrorMessage(errno));
+        }
+        FOpen->Keep(index, std::make_shared<TFolderFd>(kept), 0);
+    } else {
+        fd = OpenFolder(index);
+        // As long as a path could be, and no longer: its text is held whole.
+        if (folder.Bytes.size() >= PATH_MAX) {
+            ::close(fd);
+            throw EError(SysErrorMessage(ENAMETOOLONG));
+        }
+        if (FOptions.OneFileSystem && folder.Device != FTopDevices[folder.Top]) {
             ::close(fd);
             return nullptr;
         }
@@ -363,6 +376,8 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         QString Name;
         bool Listed;
         int64_t Row; // the folder's own row, -1 when it has none
+        dev_t Device;
+        ino_t Inode;
     };
     std::vector<TBelow> below;
     for (int e = 0; e < entries.Count(); ++e) {
@@ -417,10 +432,21 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
             batch->Rows.push_back(TTreeRow{nullptr, st.Size, st.ModifiedMs, index, st.IsFolder, st.Exists});
         }
         if (st.IsFolder && st.Exists && descend && IsRealFolder(dirfd(dir.get()), raw, entries.Type(e)))
-            below.push_back(
-                TBelow{raw, decoded(), shown && withinDepth, listed ? int64_t(batch->Rows.size()) - 1 : -1});
+            below.push_back(TBelow{raw,
+                decoded(),
+                shown && withinDepth,
+                listed ? int64_t(batch->Rows.size()) - 1 : -1,
+                st.Device,
+                st.Inode});
     }
+    if (OnFolderRead)
+        OnFolderRead(folder.Path);
     if (!below.empty()) {
+        if (!top) {
+            const int kept = ::fcntl(dirfd(dir.get()), F_DUPFD_CLOEXEC, 0);
+            if (kept >= 0) // else the children open from an ancestor
+                FOpen->Keep(index, std::make_shared<TFolderFd>(kept), below.size());
+        }
         std::vector<uint32_t> added;
         added.reserve(below.size());
         const std::lock_guard lock(FLock);
@@ -431,6 +457,8 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
             sub.Depth = folder.Depth + 1;
             sub.Top = folder.Top;
             sub.Parent = index;
+            sub.Device = b.Device;
+            sub.Inode = b.Inode;
             sub.Listed = b.Listed && listing;
             if (sizes && b.Row >= 0 && listing)
                 batch->Children.emplace_back(uint32_t(b.Row), uint32_t(FFolders.size()));
@@ -440,6 +468,52 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         queue.Push(added);
     }
     return batch;
+}
+
+// Opens a folder below the top from its parent's descriptor, or when that is
+// no longer kept, step by step down from the nearest ancestor that is: every
+// step checked, so no link and no renamed folder leads out of the tree.
+int TTreeWalk::OpenFolder(uint32_t index)
+{
+    struct TStep
+    {
+        QByteArray Name;
+        dev_t Device;
+        ino_t Inode;
+    };
+    std::vector<TStep> steps; // the deepest first
+    std::shared_ptr<TFolderFd> base;
+    {
+        const std::lock_guard lock(FLock);
+        for (uint32_t at = index;;) {
+            const TTreeFolder &f = FFolders[at];
+            const QByteArray path = f.Bytes.chopped(1);
+            steps.push_back({path.mid(path.lastIndexOf('/') + 1), f.Device, f.Inode});
+            // The top is kept for the whole walk, so this ends there at the latest.
+            base = FOpen->Find(f.Parent, at == index);
+            if (base)
+                break;
+            if (f.Parent < FTopCount)
+                throw EError(SysErrorMessage(EBADF));
+            at = f.Parent;
+        }
+    }
+    int fd = -1;
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        int next = -1;
+        try {
+            next =
+                OpenSubfolder(fd >= 0 ? fd : base->Get(), step->Name.constData(), step->Device, step->Inode);
+        } catch (...) {
+            if (fd >= 0)
+                ::close(fd);
+            throw;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        fd = next;
+    }
+    return fd;
 }
 
 void TTreeWalk::Gather()

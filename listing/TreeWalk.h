@@ -1,6 +1,8 @@
+// The walk over a folder and the folders below it, on several threads.
 #pragma once
 
 #include "listing/FolderScan.h"
+#include "listing/OpenFolders.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,8 +36,10 @@ struct TTreeFolder
     QString Path; // as the Path column shows it, with a trailing "/"
     QByteArray Bytes; // as the file system spells it, with a trailing "/"
     int Depth = 1; // the top folder is 1
+    uint32_t Parent = UINT32_MAX; // index of the folder it was found in; none for a top folder
+    dev_t Device = 0; // as the parent's listing showed it
+    ino_t Inode = 0;
     uint32_t Top = 0; // index of the top folder it lies below, or its own
-    uint32_t Parent = UINT32_MAX; // none for a top folder
     bool Listed = true; // false: walked for the totals only
 };
 
@@ -54,8 +58,10 @@ struct TTreeRow
 
 // Lists a folder and the folders below it on several threads, as the folder
 // scan lists one folder: the same options, skipped names and path checks.
-// Symbolic links to folders are listed, never entered. A folder below the top
-// that cannot be read, or whose scan stops on a path check, is reported and
+// Symbolic links to folders are listed, never entered. Each folder is opened
+// from its parent and must be the folder the parent showed, so the walk never
+// leaves the tree, whatever is renamed meanwhile. A folder below the top
+// that cannot be read, or is not that folder any more, or whose scan stops on a path check, is reported and
 // left out whole, with everything below it.
 class TTreeWalk
 {
@@ -94,6 +100,10 @@ public:
     const TTreeOptions &Options() const { return FOptions; }
     int OffsetSeconds() const { return FOffset; }
 
+    // Runs after a folder's entries are read and before any of its subfolders
+    // is opened: tests change the tree here, as another user could.
+    static inline std::function<void(const QString &folder)> OnFolderRead;
+
 private:
     struct TBatch;
     class TQueue;
@@ -102,6 +112,7 @@ private:
     void Deliver(TQueue &queue, const TRowsHandler &onRows);
     std::vector<int64_t> Totals() const;
     std::unique_ptr<TBatch> ScanOne(uint32_t folder, TQueue &queue);
+    int OpenFolder(uint32_t folder);
     void Gather();
 
     TTreeOptions FOptions;
@@ -122,4 +133,5 @@ private:
     std::condition_variable FStreamReady;
     std::deque<std::unique_ptr<TBatch>> FStreamed;
     int FWalking = 0;
+    std::unique_ptr<TOpenFolders> FOpen;
 };

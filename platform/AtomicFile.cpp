@@ -153,29 +153,59 @@ int RemoveStaleTemporaries(const QString &path)
     return dir.Valid() ? SweepIn(dir.Get(), QFile::encodeName(target.fileName())) : 0;
 }
 
-bool ReplaceFileContents(const QString &path, const QByteArray &bytes)
+TFileReplacement::TFileReplacement(const QString &path)
 {
     const QFileInfo target(ResolveLinks(path));
-    const QByteArray name = QFile::encodeName(target.fileName());
-    const TFd dir(
-        ::open(QFile::encodeName(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.Valid() || name.isEmpty())
-        return false;
-    SweepIn(dir.Get(), name);
+    FName = QFile::encodeName(target.fileName());
+    const QByteArray dirPath = QFile::encodeName(target.absolutePath());
+    FDir = ::open(dirPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (FDir < 0 || FName.isEmpty()) {
+        FError = FDir < 0 ? errno : EISDIR;
+        return;
+    }
+    SweepIn(FDir, FName);
 
     // The new file gets the old one's permissions; a first one the umask's.
     struct stat old
     { };
-    const bool replacing = ::fstatat(dir.Get(), name.constData(), &old, 0) == 0;
-    QByteArray tempName;
-    const TFd fd(CreateLockedTemporary(dir.Get(), name, replacing ? 0600 : 0666, tempName));
-    if (!fd.Valid())
-        return false;
-    const bool written = (!replacing || ::fchmod(fd.Get(), old.st_mode & 07777) == 0)
-        && WriteAll(fd.Get(), bytes.constData(), bytes.size()) && ::fdatasync(fd.Get()) == 0
-        && ::renameat(dir.Get(), tempName.constData(), dir.Get(), name.constData()) == 0;
-    if (!written)
-        ::unlinkat(dir.Get(), tempName.constData(), 0);
+    FReplacing = ::fstatat(FDir, FName.constData(), &old, 0) == 0;
+    FMode = old.st_mode & 07777;
+    FFd = CreateLockedTemporary(FDir, FName, FReplacing ? 0600 : 0666, FTempName);
+    if (FFd < 0) {
+        FError = errno ? errno : EEXIST;
+        return;
+    }
+    FTemporaryPath = dirPath + '/' + FTempName;
+}
+
+TFileReplacement::~TFileReplacement()
+{
+    if (FFd >= 0) {
+        ::unlinkat(FDir, FTempName.constData(), 0);
+        ::close(FFd);
+    }
+    if (FDir >= 0)
+        ::close(FDir);
+}
+
+int TFileReplacement::Commit()
+{
+    if (FFd < 0)
+        return FError ? FError : EBADF;
+    // Whoever wrote the file by its name, its bytes are the inode's: flushing
+    // through this descriptor puts them on disk.
+    if ((FReplacing && ::fchmod(FFd, FMode) != 0) || ::fdatasync(FFd) != 0
+        || ::renameat(FDir, FTempName.constData(), FDir, FName.constData()) != 0)
+        return errno;
     // Closing releases the lock, now on the file in its place.
-    return written;
+    ::close(FFd);
+    FFd = -1;
+    return 0;
+}
+
+bool ReplaceFileContents(const QString &path, const QByteArray &bytes)
+{
+    TFileReplacement replacement(path);
+    return replacement.Error() == 0 && WriteAll(replacement.Descriptor(), bytes.constData(), bytes.size())
+        && replacement.Commit() == 0;
 }

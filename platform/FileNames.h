@@ -1,3 +1,4 @@
+// File names as bytes kept whole in text, and the way back.
 #pragma once
 
 #include <QByteArray>

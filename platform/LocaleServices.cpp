@@ -1,5 +1,6 @@
 #include "platform/LocaleServices.h"
 
+#include <climits>
 #include <cmath>
 #include <optional>
 
@@ -100,10 +101,32 @@ QDateTime UtcToLocal(const QDateTime &utc, int offsetSeconds)
     return utc.toOffsetFromUtc(offsetSeconds);
 }
 
+int64_t UnixMilliseconds(int64_t seconds, int64_t nanoseconds)
+{
+    int64_t ms = 0;
+    if (__builtin_mul_overflow(seconds, int64_t(1000), &ms))
+        return seconds < 0 ? INT64_MIN : INT64_MAX;
+    if (__builtin_add_overflow(ms, nanoseconds / 1000000, &ms))
+        return nanoseconds < 0 ? INT64_MIN : INT64_MAX;
+    return ms;
+}
+
+std::optional<int64_t> LocalMillisecondsInDateRange(int64_t unixMs, int offsetSeconds)
+{
+    // 1601-01-01 00:00:00.000 and 9999-12-31 23:59:59.999, in Unix milliseconds.
+    constexpr int64_t kFirst = -11644473600000;
+    constexpr int64_t kLast = 253402300799999;
+    int64_t localMs = 0;
+    if (__builtin_add_overflow(unixMs, int64_t(offsetSeconds) * 1000, &localMs) || localMs < kFirst
+        || localMs > kLast)
+        return std::nullopt;
+    return localMs;
+}
+
 double UnixMillisecondsToDateTime(int64_t unixMs, int offsetSeconds)
 {
-    const int64_t localMs = unixMs + int64_t(offsetSeconds) * 1000;
-    return kUnixEpochDateTime + double(localMs) / double(kMsPerDay);
+    const std::optional<int64_t> localMs = LocalMillisecondsInDateRange(unixMs, offsetSeconds);
+    return localMs ? kUnixEpochDateTime + double(*localMs) / double(kMsPerDay) : 0;
 }
 
 QString DateTimeToDisplayText(double dateTime, const QLocale &locale)

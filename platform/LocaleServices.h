@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // The user's number, date and comparison conventions. The program uses the
 // system locale; tests pin one with SetUserLocale.
@@ -40,7 +41,15 @@ int CompareText(const QString &a, const QString &b);
 int LocalOffsetSecondsNow();
 QDateTime UtcToLocal(const QDateTime &utc, int offsetSeconds = LocalOffsetSecondsNow());
 
+// A file time in Unix milliseconds; one too far out for 64 bits stays at the
+// nearest end, which no date holds.
+int64_t UnixMilliseconds(int64_t seconds, int64_t nanoseconds);
+// unixMs moved by the offset, when that falls in the years 1601 to 9999, the
+// times a date holds; nothing for a time outside them.
+std::optional<int64_t> LocalMillisecondsInDateRange(int64_t unixMs, int offsetSeconds);
+
 // Date-time values: days since 1899-12-30 00:00, the fraction the time of day.
+// 0, the failed conversion, for a time outside the years 1601 to 9999.
 double UnixMillisecondsToDateTime(int64_t unixMs, int offsetSeconds);
 // The listing's date-time text: short date, then the long time unless it is 00:00:00.
 QString DateTimeToDisplayText(double dateTime, const QLocale &locale = UserLocale());

@@ -2,31 +2,39 @@
 
 #include "platform/FileNames.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <gio/gunixfdlist.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 
 namespace {
 
 constexpr char kPortalName[] = "org.freedesktop.portal.Desktop";
 constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
+constexpr char kRequestInterface[] = "org.freedesktop.portal.Request";
 
-// Responses seen while the call was under way, matched to our request afterwards:
-// the portal may answer before its reply names the request object.
-struct TResponses
+std::function<void(bool)> gWaitObserver;
+
+struct TAnswer
 {
-    std::vector<std::pair<std::string, guint32>> Seen;
-    bool TimedOut = false;
+    bool Answered = false;
+    guint32 Code = 2;
 };
 
 void OnResponse(GDBusConnection *,
     const gchar *,
-    const gchar *objectPath,
+    const gchar *,
     const gchar *,
     const gchar *,
     GVariant *parameters,
@@ -34,14 +42,14 @@ void OnResponse(GDBusConnection *,
 {
     if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})")))
         return;
-    guint32 code = 0;
-    g_variant_get(parameters, "(u@a{sv})", &code, nullptr);
-    static_cast<TResponses *>(data)->Seen.emplace_back(objectPath, code);
+    auto *answer = static_cast<TAnswer *>(data);
+    g_variant_get(parameters, "(u@a{sv})", &answer->Code, nullptr);
+    answer->Answered = true;
 }
 
-gboolean OnTimeout(gpointer data)
+gboolean OnDeadline(gpointer data)
 {
-    static_cast<TResponses *>(data)->TimedOut = true;
+    *static_cast<bool *>(data) = true;
     return G_SOURCE_REMOVE;
 }
 
@@ -85,58 +93,107 @@ int OpenRegularReadOnly(const QString &path)
     return fd;
 }
 
-TPortalOutcome Call(GDBusConnection *bus,
-    int fd,
-    std::chrono::milliseconds timeout,
-    TResponses &responses,
-    GMainContext *context)
+// The request object the portal will answer on: it is named by our unique
+// name and a token of ours, so the answer is listened for before the call and
+// signals for anything else are not even delivered.
+std::string RequestPath(GDBusConnection *bus, const std::string &token)
 {
+    std::string sender = g_dbus_connection_get_unique_name(bus) + 1;
+    for (char &c : sender)
+        if (c == '.')
+            c = '_';
+    return std::string(kPortalPath) + "/request/" + sender + "/" + token;
+}
+
+guint Subscribe(GDBusConnection *bus, const std::string &request, TAnswer &answer)
+{
+    return g_dbus_connection_signal_subscribe(bus,
+        kPortalName,
+        kRequestInterface,
+        "Response",
+        request.c_str(),
+        nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE,
+        OnResponse,
+        &answer,
+        nullptr);
+}
+
+// The whole exchange, on a thread of its own with a context of its own; one
+// deadline covers the call and the answer together.
+TPortalOutcome Exchange(GDBusConnection *bus, int fd, std::chrono::milliseconds timeout)
+{
+    const gint64 deadline = g_get_monotonic_time() + gint64(timeout.count()) * 1000;
+    const auto msLeft = [deadline] {
+        return int(std::max<gint64>(0, (deadline - g_get_monotonic_time()) / 1000));
+    };
+    GMainContext *context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+
+    static std::atomic<unsigned> serial{0};
+    const std::string token = "cartola" + std::to_string(::getpid()) + "_" + std::to_string(++serial);
+    std::string request = RequestPath(bus, token);
+    TAnswer answer;
+    guint subscription = Subscribe(bus, request, answer);
+
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
     GUnixFDList *fds = g_unix_fd_list_new_from_array(&fd, 1); // takes the descriptor
-    GVariant *options = g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0);
     GError *error = nullptr;
-    const int timeoutMs = static_cast<int>(timeout.count());
     GVariant *reply = g_dbus_connection_call_with_unix_fd_list_sync(bus,
         kPortalName,
         kPortalPath,
         "org.freedesktop.portal.OpenURI",
         "OpenFile",
-        g_variant_new("(sh@a{sv})", "", 0, options),
+        g_variant_new("(sha{sv})", "", 0, &options),
         G_VARIANT_TYPE("(o)"),
         G_DBUS_CALL_FLAGS_NONE,
-        timeoutMs,
+        std::max(1, msLeft()),
         fds,
         nullptr,
         nullptr,
         &error);
     g_object_unref(fds);
-    if (!reply) {
-        const bool absent = MeansNoPortal(error);
-        g_error_free(error);
-        return absent ? TPortalOutcome::NoPortal : TPortalOutcome::Failed;
-    }
-    const gchar *handle = nullptr;
-    g_variant_get(reply, "(&o)", &handle);
-    const std::string request = handle;
-    g_variant_unref(reply);
-
-    GSource *timer = g_timeout_source_new(static_cast<guint>(timeoutMs));
-    g_source_set_callback(timer, OnTimeout, &responses, nullptr);
-    g_source_attach(timer, context);
     TPortalOutcome outcome = TPortalOutcome::Failed;
-    for (bool answered = false; !answered && !responses.TimedOut;) {
-        g_main_context_iteration(context, TRUE);
-        for (const auto &[path, code] : responses.Seen)
-            if (path == request) {
-                answered = true;
-                outcome = code == 0 ? TPortalOutcome::Opened : TPortalOutcome::Failed;
-            }
+    if (!reply) {
+        outcome = MeansNoPortal(error) ? TPortalOutcome::NoPortal : TPortalOutcome::Failed;
+        g_error_free(error);
+    } else {
+        const gchar *handle = nullptr;
+        g_variant_get(reply, "(&o)", &handle);
+        // A portal too old for handle_token names a request of its own.
+        if (request != handle) {
+            request = handle;
+            g_dbus_connection_signal_unsubscribe(bus, subscription);
+            subscription = Subscribe(bus, request, answer);
+        }
+        g_variant_unref(reply);
+
+        bool late = false;
+        GSource *timer = g_timeout_source_new(guint(msLeft()));
+        g_source_set_callback(timer, OnDeadline, &late, nullptr);
+        g_source_attach(timer, context);
+        while (!answer.Answered && !late)
+            g_main_context_iteration(context, TRUE);
+        g_source_destroy(timer);
+        g_source_unref(timer);
+        if (answer.Answered)
+            outcome = answer.Code == 0 ? TPortalOutcome::Opened : TPortalOutcome::Failed;
     }
-    g_source_destroy(timer);
-    g_source_unref(timer);
+    g_dbus_connection_signal_unsubscribe(bus, subscription);
+    while (g_main_context_iteration(context, FALSE)) { }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
     return outcome;
 }
 
 } // namespace
+
+void SetPortalWaitObserver(std::function<void(bool)> observer)
+{
+    gWaitObserver = std::move(observer);
+}
 
 TPortalOutcome PortalOpenFile(const QString &path, std::chrono::milliseconds timeout)
 {
@@ -151,25 +208,29 @@ TPortalOutcome PortalOpenFile(const QString &path, std::chrono::milliseconds tim
         return TPortalOutcome::Failed;
     }
 
-    // A context of our own, so waiting for the answer runs none of the window's events.
-    GMainContext *context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    TResponses responses;
-    const guint subscription = g_dbus_connection_signal_subscribe(bus,
-        kPortalName,
-        "org.freedesktop.portal.Request",
-        "Response",
-        nullptr,
-        nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE,
-        OnResponse,
-        &responses,
-        nullptr);
-    const TPortalOutcome outcome = Call(bus, fd, timeout, responses, context);
-    g_dbus_connection_signal_unsubscribe(bus, subscription);
-    while (g_main_context_iteration(context, FALSE)) { }
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
+    // The portal may take its time (it can ask the user to choose an
+    // application): the program's own event loop keeps running meanwhile, so
+    // a window keeps painting; the observer takes its input away.
+    const QCoreApplication *app = QCoreApplication::instance();
+    const bool loop = app && QThread::currentThread() == app->thread();
+    std::optional<QEventLoop> waiting;
+    if (loop)
+        waiting.emplace();
+    TPortalOutcome outcome = TPortalOutcome::Failed;
+    std::thread exchange([&] {
+        outcome = Exchange(bus, fd, timeout);
+        if (waiting)
+            QMetaObject::invokeMethod(&*waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (waiting) {
+        if (gWaitObserver)
+            gWaitObserver(true);
+        waiting->exec();
+        if (gWaitObserver)
+            gWaitObserver(false);
+    }
+    // The loop also ends when the program quits; the exchange ends by its deadline.
+    exchange.join();
     g_object_unref(bus);
     return outcome;
 }

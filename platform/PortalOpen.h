@@ -1,8 +1,10 @@
+// Opening a file through the desktop portal for sandboxed applications.
 #pragma once
 
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 // A sandboxed application (snap, Flatpak) sees neither our temporary folders
 // nor most of the user's files; the desktop portal hands it a file we opened.
@@ -13,5 +15,10 @@ enum class TPortalOutcome {
 };
 
 // Hands a read-only descriptor of the regular file `path` to the portal and
-// waits at most `timeout` for its answer.
+// waits at most `timeout` for its answer, call and answer together. On the
+// application's thread its event loop runs meanwhile.
 TPortalOutcome PortalOpenFile(const QString &path, std::chrono::milliseconds timeout);
+
+// Told true before the event loop runs to wait for the portal and false after,
+// so a window can take its input away meanwhile; an empty one removes it.
+void SetPortalWaitObserver(std::function<void(bool)> observer);

@@ -1,3 +1,4 @@
+// The user's private temporary folder and the files made in it.
 #pragma once
 
 #include <QByteArray>

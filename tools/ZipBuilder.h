@@ -1,3 +1,4 @@
+// ZIP archives built byte by byte for tests, seeds and benchmarks.
 #pragma once
 
 // Builds ZIP archives byte by byte for tests, seeds and benchmarks: each field
@@ -71,6 +72,7 @@ struct TEntry
     QByteArray Data; // the uncompressed bytes
     uint16_t Method = 0; // 8 deflates Data; any other code stores Data as it is
     uint16_t Flag = 0; // bit 3 also writes a data descriptor and zero local sizes
+    bool DescriptorSignature = true; // the descriptor's signature is optional
     uint32_t DosDateTime = 0x413B73DD;
     QByteArray Extra;
     QByteArray Comment;
@@ -138,7 +140,8 @@ public:
             out += extra;
             out += payload;
             if (descriptor) {
-                PutU32(out, 0x08074b50);
+                if (e.DescriptorSignature)
+                    PutU32(out, 0x08074b50);
                 PutU32(out, CrcOf(e));
                 PutU32(out, uint32_t(payload.size()));
                 PutU32(out, uint32_t(e.Data.size()));
@@ -175,7 +178,7 @@ public:
         const uint32_t directorySize = uint32_t(out.size()) - directoryStart;
         out += BeforeEndRecord;
         uint16_t count = EntryCount.value_or(uint16_t(Entries.size()));
-        uint32_t size32 = directorySize;
+        uint32_t size32 = DirectorySize.value_or(directorySize);
         uint32_t offset32 = DirectoryOffset.value_or(directoryStart);
         if (Zip64End) {
             const uint64_t zip64EndAt = uint64_t(out.size());
@@ -198,9 +201,9 @@ public:
                 size32 = offset32 = 0xFFFFFFFF;
         }
         PutU32(out, 0x06054b50);
-        PutU16(out, 0);
-        PutU16(out, 0);
-        PutU16(out, count);
+        PutU16(out, DiskNumber.value_or(0));
+        PutU16(out, DirectoryDisk.value_or(0));
+        PutU16(out, DiskEntryCount.value_or(count));
         PutU16(out, count);
         PutU32(out, size32);
         PutU32(out, offset32);
@@ -213,7 +216,12 @@ public:
     QByteArray Prefix; // bytes before the first local header
     QByteArray BeforeEndRecord; // bytes between the directory and the end record
     QByteArray Comment; // the archive comment
+    // Any one field of the end record can lie; EntryCount sets both counts.
+    std::optional<uint16_t> DiskNumber;
+    std::optional<uint16_t> DirectoryDisk;
+    std::optional<uint16_t> DiskEntryCount;
     std::optional<uint16_t> EntryCount;
+    std::optional<uint32_t> DirectorySize;
     std::optional<uint32_t> DirectoryOffset;
     std::optional<uint16_t> CommentLength;
     // A ZIP64 end record and its locator before the end record, whose count

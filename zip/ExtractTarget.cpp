@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,23 @@ public:
 private:
     int FFd;
 };
+
+// A new file below folder under a name nobody has, as open as a plain create
+// makes it. Returns its descriptor, or -1 with errno.
+int CreateTemporary(int folder, QByteArray &name)
+{
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const uint64_t tag = (uint64_t(random()) << 32) | random();
+        name = ".cartola-" + QByteArray::number(qulonglong(tag), 36) + ".part";
+        const int fd = ::openat(
+            folder, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
 
 } // namespace
 
@@ -128,14 +146,16 @@ TExtractOutput::TExtractOutput(const TExtractTarget &target)
     if (target.FileName.isEmpty())
         return;
 
-    // A new inode each time: an existing link or hard link is replaced, never written through.
+    // A folder in the way fails now, before any data is read.
     const QByteArray encoded = QFile::encodeName(target.FileName);
-    if (::unlinkat(folder.Get(), encoded.constData(), 0) != 0 && errno != ENOENT)
-        RaiseCreateError(errno);
-    FFd = ::openat(folder.Get(),
-        encoded.constData(),
-        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
-        0666);
+    struct stat existing
+    { };
+    if (::fstatat(folder.Get(), encoded.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISDIR(existing.st_mode))
+        RaiseCreateError(EISDIR);
+    // The data goes to a new file of its own, which takes the entry's name only
+    // once it is whole and checked: the file of that name stays as it was until then.
+    FFd = CreateTemporary(folder.Get(), FTempName);
     if (FFd < 0)
         RaiseCreateError(errno);
     FFolderFd = folder.Release();
@@ -144,8 +164,7 @@ TExtractOutput::TExtractOutput(const TExtractTarget &target)
 
 TExtractOutput::~TExtractOutput()
 {
-    if (FFd >= 0)
-        ::close(FFd);
+    Discard();
     if (FFolderFd >= 0)
         ::close(FFolderFd);
 }
@@ -155,8 +174,23 @@ void TExtractOutput::Discard()
     if (FFd >= 0)
         ::close(FFd);
     FFd = -1;
-    if (FFolderFd >= 0)
-        ::unlinkat(FFolderFd, FFileName.constData(), 0);
+    if (FFolderFd >= 0 && !FTempName.isEmpty())
+        ::unlinkat(FFolderFd, FTempName.constData(), 0);
+    FTempName.clear();
+}
+
+void TExtractOutput::Commit()
+{
+    Close();
+    if (FTempName.isEmpty())
+        return;
+    // A link or a hard link of that name is replaced, never written through.
+    if (::renameat(FFolderFd, FTempName.constData(), FFolderFd, FFileName.constData()) != 0) {
+        const int err = errno;
+        Discard();
+        RaiseCreateError(err);
+    }
+    FTempName.clear();
 }
 
 void TExtractOutput::RaiseCreateError(int err) const

@@ -30,8 +30,9 @@ struct TExtractTarget
 TExtractTarget PlanExtractTarget(const QString &root, const QString &entryName, bool createSubdirs);
 
 // The folders and the file of one extraction. Folders are entered one at a
-// time without following symbolic links, and the file replaces what has its
-// name by a new regular file, so nothing outside the root is ever touched.
+// time without following symbolic links, and the data is written to a new
+// file that replaces what has the entry's name only once it is committed, so
+// nothing outside the root is ever touched and a failed entry leaves nothing.
 class TExtractOutput
 {
 public:
@@ -49,7 +50,10 @@ public:
     uint32_t Crc() const { return FCrc; }
     // Also a failed close is a failed write.
     void Close();
-    // Closes and removes the file, so nothing damaged is left to be opened.
+    // Closes and gives the file the entry's name.
+    void Commit();
+    // Closes and removes the file, so nothing damaged is left to be opened;
+    // also what happens when the output goes without a Commit.
     void Discard();
 
 private:
@@ -59,5 +63,6 @@ private:
     int FFd = -1;
     int FFolderFd = -1; // the file's folder, while there is a file
     QByteArray FFileName;
+    QByteArray FTempName; // while the data has no name of its own yet
     uint32_t FCrc = 0;
 };

@@ -1,3 +1,4 @@
+// The ZIP64 end records and extra fields: reading where the directory lies.
 #pragma once
 
 #include <cstdint>

@@ -147,8 +147,7 @@ void TZipFile::Extract(int Index, const QString &Path, bool CreateSubdirs)
     else
         CopyBlocks(*data, output, int64_t(central.UncompressedSize));
     output.Close();
-    if (output.Crc() != ExpectedCrc(central, local, dataStart)) {
-        output.Discard();
+    if (output.Crc() != ExpectedCrc(central, local, dataStart))
         throw EZipException(QString(kErrCrcErrorIn) + central.FileName.Text());
-    }
+    output.Commit();
 }

@@ -183,12 +183,21 @@ TEST_F(AccessibilityTest, TheAccessibilityTreeNamesEveryControl)
     EXPECT_EQ(names.value(w.Label1).trimmed(), QStringLiteral("Mask:"));
     EXPECT_EQ(names.value(w.Label3), QStringLiteral("Sort:"));
     EXPECT_EQ(names.value(w.lblCountDir), w.lblCountDir->text());
-    // A combo box keeps its name whatever entry it shows; the entry is its value.
+    // A combo box keeps its name whatever entry it shows; the entry is its
+    // value, its description and the one selected item of its list.
     for (const int index : {0, 3}) {
         w.cbExportType->setCurrentIndex(index);
         QAccessibleInterface *combo = QAccessible::queryAccessibleInterface(w.cbExportType);
         EXPECT_EQ(combo->text(QAccessible::Name), QStringLiteral("Export type"));
         EXPECT_EQ(combo->text(QAccessible::Value), w.cbExportType->itemText(index));
+        EXPECT_EQ(combo->text(QAccessible::Description), w.cbExportType->itemText(index));
+        QAccessibleInterface *list = combo->child(0);
+        ASSERT_NE(list, nullptr);
+        QStringList selected;
+        for (int i = 0; i < list->childCount(); ++i)
+            if (list->child(i)->state().selected)
+                selected << list->child(i)->text(QAccessible::Name);
+        EXPECT_EQ(selected, QStringList{w.cbExportType->itemText(index)});
     }
 
     // Nothing that takes the focus is left without a name.

@@ -94,6 +94,37 @@ TEST_F(ExportCommandsTest, PreviewWritesEachTypesFileAndOpensIt)
     EXPECT_TRUE(FErrors.isEmpty());
 }
 
+TEST_F(ExportCommandsTest, PreviewThatNoApplicationTakesSaysSoWithTheFilesName)
+{
+    TfrmMain &w = Listed();
+    const struct
+    {
+        int type;
+        bool taken;
+        QStringList said;
+    } cases[] = {
+        {1,
+            false,
+            {QStringLiteral("Could not open BrambleTemp.htm - A file association may not have been set.")}},
+        {5,
+            false,
+            {QStringLiteral("Could not open BrambleTemp.xls - A file association may not have been set.")}},
+        {1, true, {}},
+        {4, false, {}}, // the clipboard type opens nothing
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.type);
+        FAssociationErrors.clear();
+        FOpener.Opened.clear();
+        FOpener.Result = c.taken;
+        SetType(c.type);
+        w.btnPreview->click();
+        EXPECT_EQ(FAssociationErrors, c.said);
+        EXPECT_EQ(FOpener.Opened.size(), c.type == 4 ? 0 : 1);
+    }
+    EXPECT_TRUE(FErrors.isEmpty());
+}
+
 TEST_F(ExportCommandsTest, ClipboardPreviewFillsTheMemoAndSaveOnlyTheClipboard)
 {
     TfrmMain &w = Listed();
@@ -156,13 +187,13 @@ TEST_F(ExportCommandsTest, HeadersBoxReachesEveryWriter)
     EXPECT_FALSE(Read(TempDir() + QStringLiteral("BrambleTemp.htm")).contains("<TR BGCOLOR=#336699>"));
 }
 
-TEST_F(ExportCommandsTest, HtmlHeadingIsTheRootFollowedByTheSelectedName)
+TEST_F(ExportCommandsTest, HtmlHeadingJoinsTheRootAndTheSelectedNameWithOneDelimiter)
 {
     TfrmMain &w = Listed();
     SetType(1);
     w.btnPreviewClick();
     EXPECT_TRUE(Read(TempDir() + QStringLiteral("BrambleTemp.htm"))
-                    .contains((QStringLiteral("<H1>") + Home() + QStringLiteral("docs</H1>")).toUtf8()));
+                    .contains((QStringLiteral("<H1>") + Home() + QStringLiteral("/docs</H1>")).toUtf8()));
     w.cbDrives->setCurrentIndex(1); // "/"
     w.cbDrivesChange();
     Select({QStringLiteral("etc")});

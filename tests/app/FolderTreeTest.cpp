@@ -87,6 +87,50 @@ TEST_F(FolderTreeTest, OpeningAFolderGivesItsSubfoldersTheirExpanders)
     EXPECT_EQ(w.sgFiles.RowCount(), 1); // opening is not selecting: nothing was listed
 }
 
+TEST_F(FolderTreeTest, EveryLevelIsInNameOrderWhateverTheCase)
+{
+    // Created in an order no sort gives; the file system returns them in its own.
+    const QStringList mixed{QStringLiteral("beta"),
+        QStringLiteral("zeta"),
+        QStringLiteral("Gamma"),
+        QStringLiteral("sub"),
+        QStringLiteral("Alpha")};
+    const QStringList sorted{QStringLiteral("Alpha"),
+        QStringLiteral("beta"),
+        QStringLiteral("Gamma"),
+        QStringLiteral("sub"),
+        QStringLiteral("zeta")};
+    for (const QString &name : mixed) {
+        MakeDir(name);
+        MakeDir(QStringLiteral("sub/") + name);
+        MakeDir(QStringLiteral("sub/sub/") + name);
+    }
+    TfrmMain &w = Window();
+    const QAbstractItemModel *model = w.tvFolderTree->model();
+    const auto shown = [model](const QModelIndex &parent) {
+        QStringList names;
+        for (int r = 0; r < model->rowCount(parent); ++r)
+            names << model->index(r, 0, parent).data().toString();
+        return names;
+    };
+    EXPECT_EQ(shown({}), sorted);
+    const QModelIndex sub = model->index(3, 0);
+    ASSERT_EQ(sub.data().toString(), QStringLiteral("sub"));
+    EXPECT_EQ(shown(sub), sorted); // listed ahead at start-up
+    // The third level is listed when the second is opened, and in order too.
+    w.tvFolderTree->expand(sub);
+    const QModelIndex subsub = model->index(3, 0, sub);
+    ASSERT_EQ(subsub.data().toString(), QStringLiteral("sub"));
+    w.tvFolderTree->expand(subsub);
+    EXPECT_EQ(shown(subsub), sorted);
+    // Each node knows its row as the view shows it: selecting one lists that one.
+    w.tvFolderTree->selectionModel()->setCurrentIndex(
+        model->index(0, 0, subsub), QItemSelectionModel::ClearAndSelect);
+    ASSERT_NE(w.SelectedNode(), nullptr);
+    EXPECT_EQ(w.SelectedNode()->TagString, Home() + QStringLiteral("/sub/sub/Alpha"));
+    EXPECT_EQ(model->parent(model->index(4, 0, subsub)), subsub);
+}
+
 TEST_F(FolderTreeTest, FocusAloneSelectsAndListsNothingTheUsersSelectionDoes)
 {
     MakeDir(QStringLiteral("alpha"));

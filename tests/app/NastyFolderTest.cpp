@@ -224,11 +224,9 @@ TEST_F(NastyFolderTest, EveryQuietEntryIsSelectedWithoutStallingTheWindow)
     ExpectOnlyKnownErrorMessages();
 
     const QString quiet = FNasty + QStringLiteral("/quiet/");
-    // Neither special file nor device is read as text: each is refused by name.
+    // Neither special file nor device is read as text, and looking at one says nothing.
     for (const char *name : {"x.txt", "zero.txt"})
-        EXPECT_TRUE(FErrors.contains(
-            QStringLiteral("Cannot open file \"%1\". Not a regular file.").arg(quiet + QLatin1String(name))))
-            << name;
+        EXPECT_TRUE(FErrors.filter(quiet + QLatin1String(name)).isEmpty()) << name;
     EXPECT_TRUE(FErrors.contains(kFileNotFound)); // the dangling link
     if (unprivileged.Effective())
         EXPECT_EQ(FErrors.filter(QStringLiteral("/quiet/locked.txt\". Permission denied.")).size(), 1);

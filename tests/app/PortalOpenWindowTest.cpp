@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QThread>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -144,6 +145,34 @@ TEST_F(PortalOpenWindowTest, APortalFailureShowsTheAssociationBox)
             QStringLiteral("Could not open page.html - A file association may not have been set.")};
         EXPECT_EQ(FAssociationErrors, qstrcmp(mode, "ok") == 0 ? QStringList() : box) << mode;
     }
+}
+
+// The portal answers after more than a second: the window's event loop runs
+// all along, with the window taking no input, and the late answer counts.
+TEST_F(PortalOpenWindowTest, WhileThePortalIsAskedTheWindowRunsButTakesNoInput)
+{
+    ZipBuilder::TArchive a;
+    a.Add("page.html", "<p>hi</p>");
+    ASSERT_TRUE(ZipBuilder::WriteBytes(Home() + QStringLiteral("/docs/site.zip"), a.Build()));
+    PickRow({QStringLiteral("docs")}, QStringLiteral("site.zip"));
+    TFakePortal portal(QStringLiteral("late"));
+    ASSERT_TRUE(portal.Ready());
+    int ticks = 0;
+    bool enabledMeanwhile = false;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        enabledMeanwhile = enabledMeanwhile || Window().isEnabled();
+    });
+    timer.start();
+    Window().stgZippedFilesDblClick();
+    timer.stop();
+    EXPECT_GT(ticks, 0);
+    EXPECT_FALSE(enabledMeanwhile);
+    EXPECT_TRUE(Window().isEnabled());
+    EXPECT_EQ(portal.Calls().size(), 1);
+    EXPECT_TRUE(FAssociationErrors.isEmpty());
 }
 
 } // namespace

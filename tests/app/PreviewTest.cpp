@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTest>
 
 #include <atomic>
 #include <chrono>
@@ -188,6 +189,49 @@ TEST_F(PreviewTest, AFifoIsNeverOpened)
     Preview(QStringLiteral("y.zip"));
     EXPECT_TRUE(w.pnlZip->isHidden());
     EXPECT_TRUE(w.Image1->isHidden());
+}
+
+TEST_F(PreviewTest, LookingAtAFolderWhoseRowsAreSpecialFilesSaysNothing)
+{
+    MakeDir(QStringLiteral("other"));
+    MakeFile(QStringLiteral("other/one.txt"), "1");
+    MakeFile(QStringLiteral("other/two.txt"), "2");
+    // Sorted by name, the FIFO is the first row and is previewed as the folder is listed.
+    ASSERT_EQ(mkfifo(QFile::encodeName(Home() + QStringLiteral("/p/a.txt")).constData(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", QFile::encodeName(Home() + QStringLiteral("/p/b.txt")).constData()), 0);
+    MakeFile(QStringLiteral("p/c.txt"), "words");
+    TfrmMain &w = Window();
+    w.cbExt->setChecked(true);
+    Select({QStringLiteral("other")});
+    ASSERT_EQ(w.lblCountDir->text(), QStringLiteral("Folders: 0  Files: 2"));
+    Select({QStringLiteral("p")});
+    EXPECT_EQ(w.sgFiles.Cells(fcName, w.sgFiles.Selected()), QStringLiteral("a.txt"));
+    EXPECT_EQ(w.lblCountDir->text(), QStringLiteral("Folders: 0  Files: 3"));
+    EXPECT_TRUE(w.memoPreview->isHidden());
+    // Arrowing onto the link to a device, then onto a text file.
+    w.sgFilesView->setFocus();
+    QTest::keyClick(w.sgFilesView, Qt::Key_Down);
+    EXPECT_EQ(w.sgFiles.Cells(fcName, w.sgFiles.Selected()), QStringLiteral("b.txt"));
+    EXPECT_TRUE(w.memoPreview->isHidden());
+    EXPECT_TRUE(w.Image1->isHidden());
+    EXPECT_TRUE(w.pnlZip->isHidden());
+    QTest::keyClick(w.sgFilesView, Qt::Key_Down);
+    EXPECT_EQ(w.memoPreview->toPlainText(), QStringLiteral("words"));
+    EXPECT_TRUE(FErrors.isEmpty()) << FErrors.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(PreviewTest, TheCountsAreTheNewFoldersEvenWhenItsFirstRowCannotBePreviewed)
+{
+    MakeDir(QStringLiteral("other"));
+    MakeFile(QStringLiteral("other/one.txt"), "1");
+    ASSERT_EQ(symlink("gone", QFile::encodeName(Home() + QStringLiteral("/p/a.txt")).constData()), 0);
+    MakeFile(QStringLiteral("p/b.txt"), "b");
+    MakeFile(QStringLiteral("p/c.txt"), "c");
+    TfrmMain &w = Window();
+    Select({QStringLiteral("other")});
+    Select({QStringLiteral("p")});
+    EXPECT_EQ(FErrors, QStringList{QStringLiteral("The specified file was not found.")});
+    EXPECT_EQ(w.lblCountDir->text(), QStringLiteral("Folders: 0  Files: 3"));
 }
 
 TEST_F(PreviewTest, TheBlankRowHidesEverything)

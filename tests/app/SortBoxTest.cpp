@@ -3,11 +3,13 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -195,6 +197,76 @@ TEST_F(SortBoxTest, EnteringTheBoxFromElsewhereResetsToNameWithoutSorting)
         EXPECT_EQ(changed.count(), 0);
         EXPECT_EQ(Order(), kPicks[2].Order);
     }
+}
+
+// Writes whatever the window is asked to save to one file.
+class TFixedSaveDialog : public ISaveDialog
+{
+public:
+    explicit TFixedSaveDialog(QString path)
+        : FPath(std::move(path))
+    { }
+    void SetDefaultExt(const QString &) override { }
+    void SetFilter(const QString &) override { }
+    void SetFilterIndex(int) override { }
+    bool Execute(QWidget *) override { return true; }
+    QString FileName() const override { return FPath; }
+
+private:
+    QString FPath;
+};
+
+TEST_F(SortBoxTest, AHeaderClickSortsByItsColumnAndASecondOneReverses)
+{
+    TfrmMain &w = Listed();
+    QHeaderView *header = w.sgFilesView->horizontalHeader();
+    const auto clickHeader = [header](int column) {
+        const QPoint centre(
+            header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+    };
+    const QString saved = FTemp.path() + QStringLiteral("/saved.txt");
+    w.SetSaveDialog(std::make_unique<TFixedSaveDialog>(saved));
+    w.cbExportType->setCurrentIndex(3); // tab-separated text
+    // The names of the saved file's rows, top to bottom.
+    const auto savedOrder = [&] {
+        w.btnSave->click();
+        QStringList names;
+        for (const QByteArray &line : ReadAll(saved).split('\n'))
+            if (!line.isEmpty())
+                names << QString::fromUtf8(line.left(line.indexOf('\t')));
+        names.removeFirst(); // the header row
+        return names.join(QLatin1Char(' ')).toStdString();
+    };
+    const struct
+    {
+        int column;
+        const char *entry;
+        Qt::SortOrder direction;
+        const char *order;
+    } clicks[] = {
+        {fcSize, "Size", Qt::AscendingOrder, kPicks[2].Order},
+        {fcSize, "Size", Qt::DescendingOrder, "y x a.txt c.dat b.zip"},
+        {fcSize, "Size", Qt::AscendingOrder, kPicks[2].Order},
+        {fcName, "Name", Qt::AscendingOrder, kPicks[0].Order},
+        {fcName, "Name", Qt::DescendingOrder, "y x c.dat b.zip a.txt"},
+        {fcExtension, "Extension", Qt::AscendingOrder, kPicks[3].Order},
+    };
+    for (const auto &c : clicks) {
+        SCOPED_TRACE(c.entry);
+        clickHeader(c.column);
+        EXPECT_EQ(w.cbSort->currentText().toStdString(), c.entry);
+        EXPECT_EQ(header->sortIndicatorSection(), c.column);
+        EXPECT_EQ(header->sortIndicatorOrder(), c.direction);
+        EXPECT_EQ(Order(), c.order);
+        EXPECT_EQ(savedOrder(), c.order);
+    }
+    // The box's own pick sorts ascending again, and the indicator follows it.
+    PickWithKeys(2);
+    EXPECT_EQ(Order(), kPicks[2].Order);
+    EXPECT_EQ(header->sortIndicatorSection(), int(fcSize));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_TRUE(FErrors.isEmpty()) << FErrors.join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace

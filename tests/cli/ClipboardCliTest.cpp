@@ -5,20 +5,25 @@
 
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
 namespace {
 
 // Children of this process that nobody waits for: the detached server,
-// handed to us when its starter exits, since the test is a subreaper.
-std::vector<pid_t> OrphanedChildren()
+// handed to us when its starter exits, since the test is a subreaper. Other
+// libraries leave theirs too (a D-Bus session started for the display), so
+// only those running cartola-list count as servers.
+std::vector<pid_t> OrphanedChildren(bool onlyServers = false)
 {
     std::vector<pid_t> out;
     const pid_t self = ::getpid();
@@ -31,7 +36,10 @@ std::vector<pid_t> OrphanedChildren()
         // Field 4 of stat is the parent; the name in field 2 may hold spaces.
         const QByteArray stat = ReadAll(QStringLiteral("/proc/%1/stat").arg(pid));
         const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toInt() == self)
+        if (fields.size() < 2 || fields[1].toInt() != self)
+            continue;
+        const QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+        if (!onlyServers || program == QFileInfo(QStringLiteral(CARTOLA_LIST_EXE)).canonicalFilePath())
             out.push_back(pid);
     }
     return out;
@@ -98,7 +106,7 @@ TEST_F(ClipboardCliTest, TheListingStaysOnTheClipboardUntilAnotherProgramTakesIt
 
     const TCliRun run = RunCli({QStringLiteral("--format"), QStringLiteral("clipboard"), folder});
     ASSERT_EQ(run.Status, 0) << run.Err.constData();
-    const std::vector<pid_t> servers = OrphanedChildren();
+    const std::vector<pid_t> servers = OrphanedChildren(true);
     ASSERT_EQ(servers.size(), 1u);
 
     // Rows end in CR alone and begin with the hidden full path.
@@ -118,6 +126,50 @@ TEST_F(ClipboardCliTest, TheListingStaysOnTheClipboardUntilAnotherProgramTakesIt
     EXPECT_TRUE(ServerEnds(servers[0]));
     EXPECT_EQ(Xclip({QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")}),
         QByteArray("taken"));
+}
+
+// Started from a folder by a script holding a lock on descriptor 9, as flock
+// scripts do: the server keeps neither, so the folder can be unmounted and
+// the script's next run gets its lock.
+TEST_F(ClipboardCliTest, TheServerHoldsNeitherTheCallersFolderNorItsDescriptors)
+{
+    const QString folder = FRoot.path() + QStringLiteral("/mounted");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    WriteFile(folder + QStringLiteral("/a.txt"), "first");
+    const QByteArray lock = QFile::encodeName(FRoot.path() + QStringLiteral("/run.lock"));
+    const int held = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    QProcess p;
+    p.setProcessEnvironment(CliEnvironment({}));
+    p.setWorkingDirectory(folder);
+    p.setChildProcessModifier([held] {
+        ::dup2(held, 9); // without close-on-exec, as a shell's 9>file
+    });
+    p.start(
+        QStringLiteral(CARTOLA_LIST_EXE), {QStringLiteral("--format"), QStringLiteral("clipboard"), folder});
+    TCliRun run;
+    FinishCli(p, run);
+    ::close(held);
+    ASSERT_EQ(run.Status, 0) << run.Err.constData();
+    const std::vector<pid_t> servers = OrphanedChildren();
+    ASSERT_EQ(servers.size(), 1u);
+
+    const QString proc = QStringLiteral("/proc/%1").arg(servers[0]);
+    EXPECT_EQ(QFile::symLinkTarget(proc + QStringLiteral("/cwd")), QStringLiteral("/"));
+    const QStringList fds = QDir(proc + QStringLiteral("/fd")).entryList(QDir::Files | QDir::System);
+    ASSERT_FALSE(fds.isEmpty());
+    for (const QString &fd : fds) {
+        const QString target = QFile::symLinkTarget(proc + QStringLiteral("/fd/") + fd);
+        EXPECT_FALSE(target.startsWith(FRoot.path())) << fd.toStdString() << " -> " << target.toStdString();
+    }
+    const int again = ::open(lock.constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0) << "the server still holds the script's lock";
+    ::close(again);
+    EXPECT_TRUE(Xclip({QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")})
+                    .startsWith(QFile::encodeName(folder) + "/a.txt\ta\t"));
 }
 
 } // namespace

@@ -118,6 +118,62 @@ TEST_F(HostileInputCliTest, AnArchivesNamesAndCommentsCannotSteerTheTerminal)
     EXPECT_TRUE(piped.Out.contains("\x1b[2J"));
 }
 
+// A folder named to retitle the terminal, clear it and write its clipboard has
+// its files left out of a recursive listing, with an error line quoting its
+// path; a name
+// with the C1 controls CSI and OSC lists, in JSON as UTF-8.
+TEST_F(HostileInputCliTest, NoControlCharacterReachesATerminal)
+{
+    const QString root = FRoot.path();
+    const QString evil = QStringLiteral("\x1b]0;owned\x07\x1b[2J\x1b]52;c;b3duZWQ=\x07");
+    ASSERT_TRUE(QDir(root).mkdir(evil));
+    WriteFile(root + QLatin1Char('/') + evil + QStringLiteral("/a.txt"), "x");
+    ASSERT_TRUE(QDir(root).mkdir(QStringLiteral("c\u009b2J\u009d0;t")));
+    const QByteArray errorLine = "cartola-list: " + QFile::encodeName(root)
+        + "/?]0;owned??[2J?]52;c;b3duZWQ=?: Invalid characters in path.";
+    const struct
+    {
+        const char *format;
+        bool recursive;
+        const char *shownName;
+    } cases[] = {
+        {"tsv", true, nullptr},
+        {"json", true, "c?2J?0;t"},
+        {"json", false, "c?2J?0;t"},
+        {"jsonl", false, "c?2J?0;t"},
+    };
+    for (const auto &c : cases) {
+        QStringList args{
+            QStringLiteral("--folders"), QStringLiteral("--format"), QString::fromLatin1(c.format), root};
+        if (c.recursive)
+            args.prepend(QStringLiteral("-r"));
+        const std::string what = args.join(QLatin1Char(' ')).toStdString();
+        TCliRun shown = RunOnTerminal(args);
+        EXPECT_EQ(shown.Status, c.recursive ? 1 : 0) << what;
+        // The progress line's own erase is the only escape allowed.
+        shown.Out.replace("\x1b[K", "");
+        EXPECT_EQ(shown.Out.count('\x1b') + shown.Out.count('\x07') + shown.Out.count("\xc2\x9b")
+                + shown.Out.count("\xc2\x9d"),
+            0)
+            << what << ": " << shown.Out.toStdString();
+        EXPECT_EQ(shown.Out.contains(errorLine), c.recursive) << what << ": " << shown.Out.toStdString();
+        if (c.shownName) {
+            EXPECT_TRUE(shown.Out.contains(c.shownName)) << what << ": " << shown.Out.toStdString();
+        }
+    }
+
+    // Pipes get the writers' bytes, standard error too.
+    const TCliRun piped = RunCli({QStringLiteral("-r"),
+        QStringLiteral("--folders"),
+        QStringLiteral("--format"),
+        QStringLiteral("json"),
+        root});
+    EXPECT_TRUE(piped.Err.contains(QFile::encodeName(evil))) << piped.Err.toStdString();
+    EXPECT_TRUE(piped.Out.contains("c\xc2\x9b"
+                                   "2J\xc2\x9d"))
+        << piped.Out.toStdString();
+}
+
 // Sizes given in the order the folder lists its files, built against the
 // sort's middle pivot: the listing still comes out by size.
 TEST_F(HostileInputCliTest, SizesOrderedAgainstTheSortStillSort)

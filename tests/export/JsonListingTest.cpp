@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 TEST(JsonListing, TimesWithTheirOffset)
@@ -22,9 +24,23 @@ TEST(JsonListing, TimesWithTheirOffset)
         {1709164800000, 0, "2024-02-29T00:00:00+00:00"},
         {1709164799000, 3600, "2024-02-29T00:59:59+01:00"},
         {951782400000, 0, "2000-02-29T00:00:00+00:00"},
+        {-11644473600000, 0, "1601-01-01T00:00:00+00:00"},
+        {253402300799999, 0, "9999-12-31T23:59:59.999+00:00"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(Iso8601Text(c.Ms, c.Offset), QLatin1String(c.Text)) << c.Ms;
+    // No text, and no overflow, for what no date holds.
+    const std::pair<int64_t, int> outside[] = {{INT64_MAX, 0},
+        {INT64_MAX, 50400},
+        {INT64_MAX, -50400},
+        {INT64_MIN, -50400},
+        {int64_t(1) << 50, 0},
+        {253402300800000, 0},
+        {253402300799999, 1},
+        {-11644473600001, 0},
+        {-11644473600000, -1}};
+    for (const auto &[ms, offset] : outside)
+        EXPECT_TRUE(Iso8601Text(ms, offset).isNull()) << ms << " " << offset;
 }
 
 QByteArray Written(bool lines, const std::vector<TJsonRow> &rows)
@@ -73,6 +89,16 @@ TEST(JsonListing, ArraysLinesAndNamesThatAreNotUtf8)
     EXPECT_EQ(Written(true, {file, folder}), fileJson + "\n" + folderJson + "\n");
     EXPECT_EQ(Written(false, {}), QByteArray("[\n]\n"));
     EXPECT_EQ(Written(true, {}), QByteArray());
+}
+
+TEST(JsonListing, ATimeNoDateHoldsIsNull)
+{
+    TJsonRow row;
+    row.NameBytes = row.PathBytes = "/";
+    row.Name = row.Path = QStringLiteral("/");
+    row.ModifiedMs = INT64_MAX;
+    row.OffsetSeconds = 3600;
+    EXPECT_TRUE(Written(true, {row}).contains("\"modified\":null,"));
 }
 
 } // namespace

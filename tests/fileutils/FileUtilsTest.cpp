@@ -2,6 +2,7 @@
 #include "platform/LocaleServices.h"
 #include "platform/PrivateTemp.h"
 #include "platform/SpecialFolders.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -160,10 +161,11 @@ TEST_F(UserProfileDir, IsHomeInFull)
     EXPECT_EQ(GetUserProfileDir(), QString::fromUtf8(longHome.c_str()));
 }
 
-TEST(ShellOpenFile, AMissingFileOpensNothing)
+using ShellOpenFileTest = TTempFolderTest;
+
+TEST_F(ShellOpenFileTest, AMissingFileOpensNothing)
 {
-    QTemporaryDir tmp;
-    EXPECT_FALSE(ShellOpenFile(tmp.path() + QStringLiteral("/missing.txt")));
+    EXPECT_FALSE(ShellOpenFile(PathOf(QStringLiteral("missing.txt"))));
 }
 
 } // namespace

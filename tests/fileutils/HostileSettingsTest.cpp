@@ -4,6 +4,7 @@
 // killed at any moment leaves the old file or the new one, never a piece.
 
 #include "fileutils/IniFile.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -88,22 +89,12 @@ std::vector<THostileCase> HostileCases()
     };
 }
 
-class HostileSettingsTest : public ::testing::Test
+class HostileSettingsTest : public TTempFolderTest
 {
 protected:
-    QString Path() const { return FDir.filePath(QStringLiteral("cartola.ini")); }
-    void Write(const QByteArray &bytes) const
-    {
-        QFile f(Path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
-    QByteArray Read() const
-    {
-        QFile f(Path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    QTemporaryDir FDir;
+    QString Path() const { return PathOf(QStringLiteral("cartola.ini")); }
+    void Write(const QByteArray &bytes) const { WriteFile(Path(), bytes); }
+    QByteArray Read() const { return ReadAll(Path()); }
 };
 
 TEST_F(HostileSettingsTest, UnreadableKeysGiveDefaultsAndEveryForeignLineSurvivesTheSave)

@@ -1,5 +1,7 @@
 #include "fileutils/IniFile.h"
 #include "platform/Errors.h"
+#include "support/TestSupport.h"
+#include "support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,22 +20,11 @@ QString Q(const char *text)
     return QString::fromUtf8(text);
 }
 
-struct IniFileTest : ::testing::Test
+struct IniFileTest : TTempFolderTest
 {
-    QTemporaryDir tmp;
-    QString Path() const { return tmp.filePath(Q("cartola.ini")); }
-
-    void WriteBytes(const QByteArray &bytes) const
-    {
-        QFile f(Path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray ReadBytes() const
-    {
-        QFile f(Path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QString Path() const { return PathOf(Q("cartola.ini")); }
+    void WriteBytes(const QByteArray &bytes) const { WriteFile(Path(), bytes); }
+    QByteArray ReadBytes() const { return ReadAll(Path()); }
 };
 
 const QString S = Q("Settings");
@@ -146,18 +137,14 @@ TEST_F(IniFileTest, FloatValuesFollowTheDecimalSeparator)
 TEST_F(IniFileTest, FailedSaveReportsTheFullPath)
 {
     // A folder in the file's place stops every writer, root included.
-    ASSERT_TRUE(QDir(tmp.path()).mkdir(Q("cartola.ini")));
+    ASSERT_TRUE(QDir(FDir.path()).mkdir(Q("cartola.ini")));
     TIniFile folderInPlace(Path());
     folderInPlace.WriteInteger(S, Q("k"), 1);
-    try {
-        folderInPlace.UpdateFile();
-        FAIL() << "no error";
-    } catch (const EError &e) {
-        EXPECT_EQ(e.Message(), Q("Unable to write to ") + QFileInfo(Path()).absoluteFilePath());
-    }
+    EXPECT_RAISES(
+        folderInPlace.UpdateFile(), Q("Unable to write to ") + QFileInfo(Path()).absoluteFilePath());
     EXPECT_TRUE(QFileInfo(Path()).isDir());
 
-    TIniFile noFolder(tmp.filePath(Q("missing/cartola.ini")));
+    TIniFile noFolder(PathOf(Q("missing/cartola.ini")));
     noFolder.WriteInteger(S, Q("k"), 1);
     EXPECT_THROW(noFolder.UpdateFile(), EError);
 }
@@ -167,11 +154,18 @@ TEST_F(IniFileTest, ReadOnlyFileIsLeftAlone)
     const QByteArray old("[Settings]\r\nk=0\r\n");
     WriteBytes(old);
     ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::ReadUser));
-    if (QFileInfo(Path()).isWritable())
-        GTEST_SKIP() << "running with the right to write any file";
-    TIniFile ini(Path());
-    ini.WriteInteger(S, Q("k"), 1);
-    EXPECT_THROW(ini.UpdateFile(), EError);
+    GiveToUnprivileged(FDir.path());
+    EXPECT_EQ(AsUnprivileged([&]() -> std::string {
+        TIniFile ini(Path());
+        ini.WriteInteger(S, Q("k"), 1);
+        try {
+            ini.UpdateFile();
+        } catch (const EError &) {
+            return {};
+        }
+        return "a read-only settings file was written";
+    }),
+        "");
     EXPECT_EQ(ReadBytes(), old);
 }
 

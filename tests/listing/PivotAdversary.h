@@ -1,3 +1,4 @@
+// An input that drives a quicksort to its worst case, for the sort tests.
 #pragma once
 
 #include <vector>

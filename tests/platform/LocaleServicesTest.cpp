@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 const QLocale kUs(QLocale::English, QLocale::UnitedStates);
@@ -74,6 +76,45 @@ TEST(LocaleServices, UtcToDateTimeWithTheOffsetGiven)
     EXPECT_DOUBLE_EQ(UnixMillisecondsToDateTime(ms, 7200), 41179.0 + (14 * 3600 + 5 * 60 + 9) / 86400.0);
     const QDateTime local = UtcToLocal(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC), 7200);
     EXPECT_EQ(local.time().hour(), 14);
+}
+
+// 1601 to 9999 are the years a date holds; no time outside may overflow on its way there.
+TEST(LocaleServices, TimesOutsideTheYearsADateHoldsFailToConvert)
+{
+    constexpr int64_t kFirst = -11644473600000; // 1601-01-01 00:00:00.000 UTC
+    constexpr int64_t kLast = 253402300799999; // 9999-12-31 23:59:59.999 UTC
+    EXPECT_EQ(UnixMilliseconds(1, 999999999), 1999);
+    EXPECT_EQ(UnixMilliseconds(-1, 0), -1000);
+    EXPECT_EQ(UnixMilliseconds(int64_t(1) << 40, 0), (int64_t(1) << 40) * 1000);
+    EXPECT_EQ(UnixMilliseconds(INT64_MAX, 999999999), INT64_MAX);
+    EXPECT_EQ(UnixMilliseconds(INT64_MIN, 0), INT64_MIN);
+    EXPECT_EQ(UnixMilliseconds(INT64_MAX / 1000, 999999999), INT64_MAX);
+
+    const struct
+    {
+        int64_t Ms;
+        int Offset;
+        bool Holds;
+    } cases[] = {
+        {kFirst, 0, true},
+        {kFirst - 1, 0, false},
+        {kFirst, -1, false},
+        {kLast, 0, true},
+        {kLast + 1, 0, false},
+        {kLast - 3600000, 3600, true},
+        {kLast, 1, false},
+        {INT64_MAX, 50400, false},
+        {INT64_MIN, -50400, false},
+        {INT64_MAX, -50400, false},
+        {int64_t(1) << 50, 0, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.Ms) + " " + std::to_string(c.Offset));
+        EXPECT_EQ(LocalMillisecondsInDateRange(c.Ms, c.Offset).has_value(), c.Holds);
+        EXPECT_EQ(UnixMillisecondsToDateTime(c.Ms, c.Offset) != 0, c.Holds);
+    }
+    EXPECT_DOUBLE_EQ(UnixMillisecondsToDateTime(kFirst, 0), -109205.0);
+    EXPECT_LT(UnixMillisecondsToDateTime(kLast, 0), 2958466.0);
 }
 
 } // namespace

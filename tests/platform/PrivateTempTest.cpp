@@ -12,6 +12,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <functional>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,12 +121,11 @@ TEST_F(PrivateTempTest, ASoundFolderIsUsedAndAMissingOneIsMadePrivate)
 // left as it is, and the run gets a fresh folder of its own.
 TEST_F(PrivateTempTest, NothingAtTheSharedNameIsAdoptedOrChanged)
 {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to hand a folder to another user";
     const struct
     {
         const char *what;
         std::function<void()> plant;
+        bool needsRoot = false; // to hand a folder to another user
     } rows[] = {
         {"a folder of ours open to all",
             [&] {
@@ -142,7 +142,8 @@ TEST_F(PrivateTempTest, NothingAtTheSharedNameIsAdoptedOrChanged)
                 ::lchown(
                     Native(FShared + QStringLiteral("/BrambleTemp.htm")).constData(), kOtherUser, kOtherUser);
                 ::chown(Native(FShared).constData(), kOtherUser, kOtherUser);
-            }},
+            },
+            true},
         {"a link to a folder of ours",
             [&] {
                 QFile::link(FVictim, FShared);
@@ -154,6 +155,10 @@ TEST_F(PrivateTempTest, NothingAtTheSharedNameIsAdoptedOrChanged)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
+        if (row.needsRoot && geteuid() != 0) {
+            std::cout << "[  SKIPPED ] the row \"" << row.what << "\" needs root\n";
+            continue;
+        }
         row.plant();
         const struct stat before = LStat(FShared);
         const QString dir = UserTempDir();

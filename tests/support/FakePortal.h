@@ -1,3 +1,4 @@
+// The stand-in desktop portal on the test's session bus.
 #pragma once
 
 #include <QFile>
@@ -27,6 +28,11 @@ public:
     }
     // The bytes read from the descriptor of call `n` (from 1).
     QByteArray Received(int n) const { return Read(QStringLiteral("received-%1").arg(n)); }
+    // The caller's match rules for Response signals at call `n`; empty when the bus keeps no statistics.
+    QStringList Rules(int n) const
+    {
+        return QString::fromUtf8(Read(QStringLiteral("rules-%1").arg(n))).split(u'\n', Qt::SkipEmptyParts);
+    }
 
 private:
     QByteArray Read(const QString &name) const

@@ -1,5 +1,4 @@
-// What every test folder shares: a fresh folder per test, file bytes, readable
-// QString failures, EXPECT_RAISES and a device that breaks after N bytes.
+// What every test folder shares: fresh folders, file bytes, QString failures, EXPECT_RAISES.
 #pragma once
 
 #include "platform/Errors.h"

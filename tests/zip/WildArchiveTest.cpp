@@ -121,14 +121,18 @@ TEST_F(WildArchiveTest, ACrcMismatchIsAnErrorAndLeavesNoFile)
     }
 }
 
-// With bit 3 a writer may leave the directory's CRC 0; the descriptor has it.
+// With bit 3 a writer may leave the directory's CRC 0; the descriptor has it,
+// behind its optional signature or not.
 TEST_F(WildArchiveTest, TheDescriptorsCrcCountsWhenTheDirectoryHasNone)
 {
-    for (const bool damaged : {false, true}) {
-        SCOPED_TRACE(damaged);
+    for (const int form : {0, 1, 2, 3}) {
+        const bool damaged = form & 1;
+        const bool signature = !(form & 2);
+        SCOPED_TRACE(testing::Message() << "damaged " << damaged << ", signature " << signature);
         QDir(FOut).removeRecursively();
         TArchive a;
         a.Add("d.txt", kText, 8).Flag = kDescriptor;
+        a.Entries[0].DescriptorSignature = signature;
         if (damaged)
             a.Entries[0].Crc = 0x12345678;
         QByteArray bytes = a.Build();
@@ -244,6 +248,13 @@ std::vector<TZip64Lie> Zip64Lies()
         {"an end record of 0xFFFFFFFF without a locator",
             [](TArchive &a) {
                 a.DirectoryOffset = 0xFFFFFFFF;
+            },
+            none,
+            QStringLiteral("Missing ZIP64 end of central directory locator"),
+            {}},
+        {"an end record whose size alone is 0xFFFFFFFF, without a locator",
+            [](TArchive &a) {
+                a.DirectorySize = 0xFFFFFFFF;
             },
             none,
             QStringLiteral("Missing ZIP64 end of central directory locator"),

@@ -168,6 +168,46 @@ TEST_F(ZipExtractTest, FailuresGiveTheirMessageAndUnknownMethodsCreateNothing)
     EXPECT_RAISES(FZip.Extract(0, FOut), QStringLiteral("The specified file was not found"));
 }
 
+// A damaged entry keeps the file it would replace and leaves no piece of itself.
+TEST_F(ZipExtractTest, AFailedEntryKeepsTheOldFileAndLeavesNothing)
+{
+    const QByteArray text = Pattern(50000);
+    const QByteArray old = Pattern(19000).toUpper();
+    const std::pair<std::function<void(ZipBuilder::TEntry &)>, QString> rows[] = {
+        {[](auto &e) {
+             e.Crc = 1234;
+         },
+            QStringLiteral("CRC error in thesis.txt")},
+        {[](auto &e) {
+             e.Payload->replace(200, 40, QByteArray(40, '\xff'));
+         },
+            QStringLiteral("data error")},
+        {[](auto &e) {
+             e.Payload->truncate(e.Payload->size() / 2);
+         },
+            QStringLiteral("Stream read error")},
+        {[](auto &e) {
+             e.CompressedSize = e.UncompressedSize = 0xFFFFFFFF;
+             e.Extra = ZipBuilder::Zip64Extra({1ull << 40, 1ull << 40});
+         },
+            QStringLiteral("Stream read error")},
+    };
+    ASSERT_TRUE(QDir().mkpath(FOut));
+    for (const auto &[damage, message] : rows) {
+        SCOPED_TRACE(message.toStdString());
+        ASSERT_TRUE(ZipBuilder::WriteBytes(FOut + QStringLiteral("/thesis.txt"), old));
+        TArchive a;
+        auto &e = a.Add("thesis.txt", text, 8);
+        e.Payload = ZipBuilder::RawDeflate(text);
+        damage(e);
+        Open(a);
+        EXPECT_RAISES(FZip.Extract(0, FOut), message);
+        EXPECT_EQ(Out(QStringLiteral("thesis.txt")), old);
+        EXPECT_EQ(Tree(), QStringList({QStringLiteral("out"), QStringLiteral("out/thesis.txt")}));
+        FZip.Close();
+    }
+}
+
 TEST_F(ZipExtractTest, NamesLeadingOutsideTheTargetAreRefusedBeforeAnythingIsCreated)
 {
     const QByteArray names[] = {

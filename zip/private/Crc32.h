@@ -1,3 +1,4 @@
+// The CRC-32 of ZIP and gzip.
 #pragma once
 
 #include <cstddef>

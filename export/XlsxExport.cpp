@@ -1,0 +1,310 @@
+#include "export/XlsxExport.h"
+
+#include "export/ExportErrors.h"
+#include "fileutils/PathNames.h"
+#include "platform/AtomicFile.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <xlsxwriter.h>
+
+namespace {
+
+enum TColumn { xcName, xcPath, xcSize, xcExtension, xcModified, xcCount };
+
+const std::array<const char *, xcCount> kHeaders = {"Name", "Path", "Size", "Extension", "Last modified"};
+
+// Widths in characters: at least the header's with its filter button, at
+// most what leaves the other columns on a screen.
+constexpr std::array<int, xcCount> kMaxWidths = {60, 80, 18, 16, 20};
+constexpr int kFilterButton = 3;
+
+// Days from the spreadsheet's day 0 to 1970-01-01.
+constexpr double kUnixEpochSerial = 25569.0;
+constexpr double kMsPerDay = 86400000.0;
+
+// A cell holds at most this many bytes of text.
+constexpr qsizetype kMaxCellBytes = 32767;
+
+// A worksheet's rows beyond this many bytes need the larger zip records
+// (the rest of its markup is far below the margin); smaller ones keep the
+// records every reader takes.
+constexpr long kZip32Bytes = 0xFFFFFFFFL - (64L << 20);
+
+bool IsHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Readers turn "_xHHHH_" in a cell's text into the character HHHH; a name
+// holding such a sequence keeps it when its "_" is written as "_x005F_".
+QByteArray EscapedCellText(QByteArray utf8)
+{
+    if (!utf8.contains("_x"))
+        return utf8;
+    QByteArray out;
+    out.reserve(utf8.size() + 14);
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char *p = utf8.constData() + i;
+        if (p[0] == '_' && i + 7 <= utf8.size() && (p[1] == 'x' || p[1] == 'X') && IsHex(p[2]) && IsHex(p[3])
+            && IsHex(p[4]) && IsHex(p[5]) && p[6] == '_')
+            out += "_x005F_";
+        else
+            out += p[0];
+    }
+    return out;
+}
+
+// Cut on a character's first byte.
+void CutToCell(QByteArray &utf8)
+{
+    if (utf8.size() <= kMaxCellBytes)
+        return;
+    qsizetype end = kMaxCellBytes;
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+        --end;
+    utf8.truncate(end);
+}
+
+// How many columns a text takes: East Asian wide characters take two.
+int DisplayWidth(const QString &text)
+{
+    int width = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF)
+            || (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F)
+            || (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+// "1,234,567": the digits and the separators the size format adds.
+int SizeWidth(int64_t size)
+{
+    int digits = 1;
+    for (int64_t v = size < 0 ? -size : size; v >= 10; v /= 10)
+        ++digits;
+    return digits + (digits - 1) / 3;
+}
+
+QString Grouped(size_t value)
+{
+    QString digits = QString::number(qulonglong(value));
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(' '));
+    return digits;
+}
+
+[[noreturn]] void Fail(const QString &fileName, int err)
+{
+    throw EInOutError(err ? EInOutError::CodeFromErrno(err) : kIoDeviceWriteFault, fileName);
+}
+
+class TWorkbook
+{
+public:
+    explicit TWorkbook(const QByteArray &path)
+    {
+        FTempDir = QFile::encodeName(QDir::tempPath());
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        options.tmpdir = FTempDir.data();
+        options.use_zip64 = LXW_FALSE;
+        FBook = workbook_new_opt(path.constData(), &options);
+    }
+    ~TWorkbook()
+    {
+        // Closing is also what frees it; a book given up is still closed.
+        if (FBook)
+            workbook_close(FBook);
+    }
+    TWorkbook(const TWorkbook &) = delete;
+    TWorkbook &operator=(const TWorkbook &) = delete;
+
+    lxw_workbook *Get() const { return FBook; }
+    // The zip is made on closing, with the records chosen then.
+    lxw_error Close(bool zip64)
+    {
+        lxw_workbook *book = FBook;
+        book->options.use_zip64 = zip64 ? LXW_TRUE : LXW_FALSE;
+        FBook = nullptr;
+        return workbook_close(book);
+    }
+
+private:
+    QByteArray FTempDir;
+    lxw_workbook *FBook = nullptr;
+};
+
+class TSheetWriter
+{
+public:
+    TSheetWriter(lxw_workbook *book, lxw_worksheet *sheet, bool showExtensions)
+        : FSheet(sheet)
+        , FShowExtensions(showExtensions)
+    {
+        FBold = workbook_add_format(book);
+        format_set_bold(FBold);
+        FBytes = workbook_add_format(book);
+        format_set_num_format(FBytes, "#,##0");
+        FDateTime = workbook_add_format(book);
+        format_set_num_format(FDateTime, "yyyy-mm-dd hh:mm:ss");
+        for (int c = 0; c < xcCount; ++c)
+            FWidths[size_t(c)] = int(std::strlen(kHeaders[size_t(c)])) + kFilterButton;
+        FWidths[xcModified] = std::max(FWidths[xcModified], 19);
+    }
+
+    void Header()
+    {
+        for (int c = 0; c < xcCount; ++c)
+            worksheet_write_string(FSheet, 0, lxw_col_t(c), kHeaders[size_t(c)], FBold);
+    }
+
+    void Row(lxw_row_t r, const TJsonRow &row)
+    {
+        const QString name = row.IsFolder || FShowExtensions ? row.Name : NameWithoutExtension(row.Name);
+        Text(r, xcName, name);
+        // The rows of one folder share its path: measured once.
+        if (!row.Path.isSharedWith(FLastPath)) {
+            FLastPath = row.Path;
+            FLastPathUtf8 = EscapedCellText(row.Path.toUtf8());
+            CutToCell(FLastPathUtf8);
+            Widen(xcPath, DisplayWidth(row.Path));
+        }
+        if (!FLastPathUtf8.isEmpty())
+            worksheet_write_string(FSheet, r, xcPath, FLastPathUtf8.constData(), nullptr);
+        if (!row.IsFolder) {
+            worksheet_write_number(FSheet, r, xcSize, double(row.Size), FBytes);
+            Widen(xcSize, SizeWidth(row.Size));
+        }
+        Text(r, xcExtension, row.Extension);
+        if (row.HasModified) {
+            const double local = double(row.ModifiedMs + int64_t(row.OffsetSeconds) * 1000);
+            worksheet_write_number(FSheet, r, xcModified, kUnixEpochSerial + local / kMsPerDay, FDateTime);
+        }
+    }
+
+    void SetWidths()
+    {
+        for (int c = 0; c < xcCount; ++c)
+            worksheet_set_column(FSheet,
+                lxw_col_t(c),
+                lxw_col_t(c),
+                std::min(FWidths[size_t(c)], kMaxWidths[size_t(c)]) + 1,
+                nullptr);
+    }
+
+private:
+    void Widen(int column, int width) { FWidths[size_t(column)] = std::max(FWidths[size_t(column)], width); }
+
+    // Names are texts whatever they look like: a string cell is never read
+    // as a formula or a number, so it needs no apostrophe in front.
+    void Text(lxw_row_t r, int column, const QString &text)
+    {
+        if (text.isEmpty())
+            return;
+        QByteArray utf8 = EscapedCellText(text.toUtf8());
+        CutToCell(utf8);
+        worksheet_write_string(FSheet, r, lxw_col_t(column), utf8.constData(), nullptr);
+        Widen(column, DisplayWidth(text));
+    }
+
+    lxw_worksheet *FSheet;
+    bool FShowExtensions;
+    lxw_format *FBold = nullptr;
+    lxw_format *FBytes = nullptr;
+    lxw_format *FDateTime = nullptr;
+    std::array<int, xcCount> FWidths{};
+    QString FLastPath;
+    QByteArray FLastPathUtf8;
+};
+
+} // namespace
+
+QString XlsxSheetName(const QString &folder)
+{
+    QString path = folder;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (name.isEmpty())
+        name = path;
+    for (QChar &c : name)
+        if (QStringView(u"[]:*?/\\").contains(c))
+            c = QLatin1Char('_');
+    if (name.size() > 31)
+        name.truncate(name.at(30).isHighSurrogate() ? 30 : 31);
+    // A sheet's name may neither begin nor end with an apostrophe.
+    if (name.startsWith(QLatin1Char('\'')))
+        name[0] = QLatin1Char('_');
+    if (name.endsWith(QLatin1Char('\'')))
+        name[name.size() - 1] = QLatin1Char('_');
+    return name;
+}
+
+QString SpreadsheetCutText(size_t written, size_t total)
+{
+    return QStringLiteral("The spreadsheet holds the first %1 of %2 rows")
+        .arg(Grouped(written), Grouped(total));
+}
+
+void ListingToXlsx(const QString &fileName, const TExportOptions &options, IListingRows &rows, size_t maxRows)
+{
+    const size_t total = rows.Count();
+    const size_t room = std::max<size_t>(maxRows, 1) - (options.Headers ? 1 : 0);
+    const size_t count = std::min(total, room);
+
+    TFileReplacement file(fileName);
+    if (file.Error())
+        Fail(fileName, file.Error());
+    errno = 0;
+    TWorkbook book(file.TemporaryPath());
+    if (!book.Get())
+        Fail(fileName, errno);
+    const QByteArray sheetName = XlsxSheetName(options.Heading).toUtf8();
+    lxw_worksheet *sheet =
+        workbook_add_worksheet(book.Get(), sheetName.isEmpty() ? nullptr : sheetName.constData());
+    if (!sheet)
+        sheet = workbook_add_worksheet(book.Get(), nullptr);
+    if (!sheet)
+        Fail(fileName, errno);
+
+    TSheetWriter writer(book.Get(), sheet, options.ShowExtensions);
+    lxw_row_t r = 0;
+    if (options.Headers) {
+        writer.Header();
+        ++r;
+    }
+    TJsonRow row;
+    for (size_t i = 0; i < count; ++i) {
+        rows.Row(i, row);
+        writer.Row(r++, row);
+    }
+    writer.SetWidths();
+    if (options.Headers) {
+        worksheet_freeze_panes(sheet, 1, 0);
+        worksheet_autofilter(sheet, 0, 0, std::max<lxw_row_t>(r, 1) - 1, xcCount - 1);
+    }
+    // The rows went to a temporary file whose write errors the library does
+    // not check; a short one would make a whole-looking but cut workbook.
+    FILE *data = sheet->optimize_tmpfile;
+    if (data && (std::fflush(data) != 0 || std::ferror(data)))
+        Fail(fileName, errno);
+    const bool zip64 = data && std::ftell(data) > kZip32Bytes;
+    errno = 0;
+    if (book.Close(zip64) != LXW_NO_ERROR)
+        Fail(fileName, errno);
+    if (const int err = file.Commit())
+        Fail(fileName, err);
+    if (total > count)
+        throw EError(SpreadsheetCutText(count, total));
+}

@@ -1,0 +1,235 @@
+#include "export/XlsxExport.h"
+#include "support/TestSupport.h"
+#include "support/XlsxReadBack.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QJsonArray>
+#include <QTimeZone>
+
+#include <vector>
+
+namespace {
+
+class TVectorRows : public IListingRows
+{
+public:
+    explicit TVectorRows(std::vector<TJsonRow> rows)
+        : FRows(std::move(rows))
+    { }
+    size_t Count() const override { return FRows.size(); }
+    void Row(size_t index, TJsonRow &row) override { row = FRows[index]; }
+
+private:
+    std::vector<TJsonRow> FRows;
+};
+
+int64_t UtcMs(int y, int mo, int d, int h, int mi, int s)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc()).toMSecsSinceEpoch();
+}
+
+TJsonRow File(const QString &name, const QString &extension, int64_t size, int64_t modifiedMs = 0)
+{
+    TJsonRow row;
+    row.Name = name;
+    row.Path = QStringLiteral("/home/user/Проект/");
+    row.Extension = extension;
+    row.Size = size;
+    row.ModifiedMs = modifiedMs;
+    row.OffsetSeconds = 7200;
+    return row;
+}
+
+TJsonRow Folder(const QString &name)
+{
+    TJsonRow row = File(name, QString(), 0);
+    row.IsFolder = true;
+    return row;
+}
+
+class XlsxExportTest : public TTempFolderTest
+{
+protected:
+    QJsonObject Write(std::vector<TJsonRow> rows, bool headers = true, bool extensions = false)
+    {
+        TVectorRows source(std::move(rows));
+        TExportOptions options;
+        options.Headers = headers;
+        options.ShowExtensions = extensions;
+        options.Heading = QStringLiteral("/home/user/Проект");
+        ListingToXlsx(Out, options, source);
+        return ReadXlsx(Out);
+    }
+
+    const QString Out = PathOf(QStringLiteral("list.xlsx"));
+};
+
+QJsonObject Cell(const QJsonObject &book, int row, int column)
+{
+    return book[QLatin1String("rows")].toArray()[row].toArray()[column].toObject();
+}
+
+QString Text(const QJsonObject &book, int row, int column)
+{
+    return Cell(book, row, column)[QLatin1String("v")].toString();
+}
+
+TEST_F(XlsxExportTest, NumbersDatesAndTextsUnderAFrozenFilteredHeader)
+{
+    const QJsonObject book = Write({Folder(QStringLiteral("sub")),
+        File(QStringLiteral("report.final.txt"), QStringLiteral(".txt"), 1234567, UtcMs(2024, 5, 6, 7, 8, 9)),
+        File(QStringLiteral("empty"), QString(), 0, UtcMs(1999, 12, 31, 23, 30, 0))});
+    EXPECT_EQ(book[QLatin1String("sheets")].toArray(), QJsonArray{QStringLiteral("Проект")});
+    EXPECT_EQ(book[QLatin1String("freeze")].toString(), QStringLiteral("A2"));
+    EXPECT_EQ(book[QLatin1String("filter")].toString(), QStringLiteral("A1:E4"));
+    EXPECT_EQ(book[QLatin1String("bold")].toArray(), (QJsonArray{true, true, true, true, true}));
+    const QStringList headers{QStringLiteral("Name"),
+        QStringLiteral("Path"),
+        QStringLiteral("Size"),
+        QStringLiteral("Extension"),
+        QStringLiteral("Last modified")};
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(Text(book, 0, c), headers[c]);
+
+    const struct
+    {
+        int Row;
+        int Column;
+        QJsonValue Value;
+        const char *Type;
+        const char *Format;
+    } cells[] = {
+        {1, 0, QStringLiteral("sub"), "s", "General"},
+        {1, 1, QStringLiteral("/home/user/Проект/"), "s", "General"},
+        {1, 2, QJsonValue::Null, "n", "General"}, // a folder has no size
+        {1, 3, QJsonValue::Null, "n", "General"},
+        {2, 0, QStringLiteral("report.final"), "s", "General"},
+        {2, 2, 1234567, "n", "#,##0"},
+        {2, 3, QStringLiteral(".txt"), "s", "General"},
+        // The local time of the listing, two hours east.
+        {2, 4, QStringLiteral("2024-05-06T09:08:09"), "d", "yyyy-mm-dd hh:mm:ss"},
+        {3, 0, QStringLiteral("empty"), "s", "General"},
+        {3, 2, 0, "n", "#,##0"},
+        {3, 4, QStringLiteral("2000-01-01T01:30:00"), "d", "yyyy-mm-dd hh:mm:ss"},
+    };
+    for (const auto &c : cells) {
+        SCOPED_TRACE(testing::Message() << c.Row << "," << c.Column);
+        const QJsonObject cell = Cell(book, c.Row, c.Column);
+        EXPECT_EQ(cell[QLatin1String("v")], c.Value);
+        EXPECT_EQ(cell[QLatin1String("t")].toString(), QLatin1String(c.Type));
+        EXPECT_EQ(cell[QLatin1String("f")].toString(), QLatin1String(c.Format));
+    }
+}
+
+// Names are written as they are, whatever script or character they hold, and
+// one that looks like a formula or a number stays that text.
+TEST_F(XlsxExportTest, EveryNameComesBackAsTheSameText)
+{
+    const QStringList names{QStringLiteral("Документ"),
+        QStringLiteral("Ελληνικά"),
+        QStringLiteral("שלום"),
+        QStringLiteral("مرحبا"),
+        QStringLiteral("สวัสดี"),
+        QStringLiteral("中文文件"),
+        QStringLiteral("日本語のファイル"),
+        QStringLiteral("한국어"),
+        QStringLiteral("😀 emoji"),
+        QStringLiteral("=1+1"),
+        QStringLiteral("+SUM(A1)"),
+        QStringLiteral("-rf"),
+        QStringLiteral("@cmd"),
+        QStringLiteral("007"),
+        QStringLiteral("1e5"),
+        QStringLiteral("a & <b> \"c\""),
+        QStringLiteral("a_x0041_b"),
+        QStringLiteral("bell\u0007tab\tend")};
+    std::vector<TJsonRow> rows;
+    for (const QString &name : names)
+        rows.push_back(File(name + QStringLiteral(".txt"), QStringLiteral(".txt"), 1));
+    const QJsonObject book = Write(rows, false, true);
+    ASSERT_EQ(book[QLatin1String("rows")].toArray().size(), names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        const QJsonObject cell = Cell(book, i, 0);
+        EXPECT_EQ(cell[QLatin1String("v")].toString(), names[i] + QStringLiteral(".txt"));
+        EXPECT_EQ(cell[QLatin1String("t")].toString(), QStringLiteral("s")) << names[i].toStdString();
+    }
+    // Without a header row nothing is frozen or filtered.
+    EXPECT_TRUE(book[QLatin1String("freeze")].isNull());
+    EXPECT_TRUE(book[QLatin1String("filter")].isNull());
+}
+
+TEST_F(XlsxExportTest, ColumnsAreWideEnoughButNotEndless)
+{
+    const QJsonObject book =
+        Write({File(QStringLiteral("中文文件中文文件中文.txt"), QStringLiteral(".txt"), 1),
+            File(QString(200, QLatin1Char('x')), QString(), 12345678901)});
+    const QJsonObject widths = book[QLatin1String("widths")].toObject();
+    // Ten wide characters take twenty columns; a 200-character name stops at the cap.
+    EXPECT_GE(widths[QLatin1String("A")].toDouble(), 61);
+    EXPECT_LT(widths[QLatin1String("A")].toDouble(), 63);
+    EXPECT_GE(widths[QLatin1String("B")].toDouble(), 18); // the path
+    EXPECT_GE(widths[QLatin1String("C")].toDouble(), 14); // "12,345,678,901"
+    EXPECT_GE(widths[QLatin1String("E")].toDouble(), 19); // a date and time
+}
+
+TEST_F(XlsxExportTest, MoreRowsThanTheSheetHoldsWritesTheFirstOnesThenFails)
+{
+    for (const bool headers : {true, false}) {
+        SCOPED_TRACE(headers);
+        std::vector<TJsonRow> rows;
+        for (int i = 0; i < 10; ++i)
+            rows.push_back(File(QStringLiteral("f%1").arg(i), QString(), i));
+        TVectorRows source(rows);
+        TExportOptions options;
+        options.Headers = headers;
+        EXPECT_RAISES(ListingToXlsx(Out, options, source, 5),
+            headers ? QStringLiteral("The spreadsheet holds the first 4 of 10 rows")
+                    : QStringLiteral("The spreadsheet holds the first 5 of 10 rows"));
+        const QJsonObject book = ReadXlsx(Out);
+        const QJsonArray read = book[QLatin1String("rows")].toArray();
+        ASSERT_EQ(read.size(), 5);
+        EXPECT_EQ(Text(book, 4, 0), headers ? QStringLiteral("f3") : QStringLiteral("f4"));
+    }
+    EXPECT_EQ(SpreadsheetCutText(1048575, 1200000),
+        QStringLiteral("The spreadsheet holds the first 1 048 575 of 1 200 000 rows"));
+}
+
+TEST_F(XlsxExportTest, AFailureLeavesNoFileBehind)
+{
+    TVectorRows rows({File(QStringLiteral("a"), QString(), 1)});
+    const QString missing = PathOf(QStringLiteral("no/such/folder/list.xlsx"));
+    EXPECT_THROW(ListingToXlsx(missing, TExportOptions(), rows), EInOutError);
+    EXPECT_FALSE(QFile::exists(missing));
+
+    // A workbook replaces the file whole, with nothing left beside it.
+    WriteFile(Out, "old");
+    ListingToXlsx(Out, TExportOptions(), rows);
+    EXPECT_TRUE(ReadAll(Out).startsWith("PK"));
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList{QStringLiteral("list.xlsx")});
+}
+
+TEST(XlsxSheetName, IsTheFolderNameAsASheetMayHoldIt)
+{
+    const struct
+    {
+        QString Folder;
+        QString Name;
+    } cases[] = {
+        {QStringLiteral("/home/user/Проект"), QStringLiteral("Проект")},
+        {QStringLiteral("/home/user/trailing/"), QStringLiteral("trailing")},
+        {QStringLiteral("/"), QStringLiteral("_")},
+        {QStringLiteral("/data/a[1]:*?\\b"), QStringLiteral("a_1_____b")},
+        {QStringLiteral("/data/'quoted'"), QStringLiteral("_quoted_")},
+        {QStringLiteral("/data/") + QString(40, QLatin1Char('n')), QString(31, QLatin1Char('n'))},
+        // 31 units would end in half a pair; the pair goes whole.
+        {QStringLiteral("/data/ab")
+                + QString(20, QLatin1Char('x')).replace(QLatin1String("x"), QStringLiteral("😀")),
+            QStringLiteral("ab")
+                + QString(14, QLatin1Char('x')).replace(QLatin1String("x"), QStringLiteral("😀"))},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(XlsxSheetName(c.Folder), c.Name) << c.Folder.toStdString();
+}
+
+} // namespace
