@@ -25,7 +25,9 @@
 
 namespace {
 
-constexpr qint64 kLongestGapMs = 250;
+// A frozen window, not a speed goal (speed lives in bench/): a loaded test
+// machine takes hundreds of milliseconds for what a blocked open never ends.
+constexpr qint64 kLongestGapMs = 5000;
 
 const QString kTooLong = QStringLiteral("The specified path is too long.");
 const QString kFormat = QStringLiteral("The path format is not supported.");
