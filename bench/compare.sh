@@ -134,7 +134,7 @@ tree_scenario() {
   # Every first-level folder's total against find's sum, each inode once.
   bad=0
   while IFS=$'\t' read -r path total; do
-    sum=$(find "$path" -type f -printf '%i %s\n' | sort -u -k1,1 | awk '{ s += $2 } END { print s + 0 }')
+    sum=$(find "$path" -type f -printf '%i %s\n' | sort -u -k1,1 | awk '{ s += $2 } END { printf "%.0f", s }')
     [ "$sum" = "$total" ] || bad=$((bad + 1))
   done < <(with_locale "$cli" --folders --no-files --folder-sizes --format jsonl "$tree" |
     sed -E 's/^\{"name":"([^"]*)","path":"([^"]*)".*"size":([0-9]+).*$/\2\1\t\3/')
