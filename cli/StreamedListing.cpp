@@ -1,5 +1,6 @@
 #include "cli/StreamedListing.h"
 
+#include "cli/TreeCommand.h"
 #include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
 #include "export/JsonListing.h"
@@ -37,9 +38,7 @@ public:
         FColumns.sgFiles.SetShowHeader(o.Headers);
         FColumns.sgFiles.SetShowVertLines(o.GridLines);
         FColumns.sgFiles.SetShowHorzLines(o.GridLines);
-        FWriterOptions.Headers = o.Headers;
-        FWriterOptions.GridLines = o.GridLines;
-        FWriterOptions.Heading = heading;
+        FWriterOptions = WriterOptions(o, heading);
         FTarget = {heading, &out};
         if (!o.OutputFile.isEmpty()) {
             const int fd = OpenTextFile(o.OutputFile);

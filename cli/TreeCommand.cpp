@@ -58,16 +58,6 @@ private:
     TTreeListing::TTextCache FCache;
 };
 
-TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
-{
-    TExportOptions options;
-    options.Headers = o.Headers;
-    options.GridLines = o.GridLines;
-    options.Heading = folder;
-    options.ShowExtensions = o.ShowExtensions;
-    return options;
-}
-
 // The display table a part at a time, so a big tree is never all text at
 // once. Making a part's cells costs more than writing it: the next parts are
 // made on the other cores meanwhile, and written in their order.
@@ -128,6 +118,16 @@ void WriteInParts(const TCliOptions &o,
 }
 
 } // namespace
+
+TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
+{
+    TExportOptions options;
+    options.Headers = o.Headers;
+    options.GridLines = o.GridLines;
+    options.Heading = folder;
+    options.ShowExtensions = o.ShowExtensions;
+    return options;
+}
 
 bool UsesTreeListing(const TCliOptions &o)
 {

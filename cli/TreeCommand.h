@@ -9,6 +9,9 @@ class QIODevice;
 // asking for what only it offers (json, jsonl, --limit, --reverse).
 bool UsesTreeListing(const TCliOptions &options);
 
+// What the writers of a tree listing are told, heading the folder (or folders).
+TExportOptions WriterOptions(const TCliOptions &options, const QString &heading);
+
 // Lists the folders (absolute, checked) and, when asked, the folders below them, as one table;
 // writes the sorted rows with the chosen writer. Returns the exit status:
 // 1 when a folder below a top was left out, else 0.
