@@ -1,6 +1,7 @@
 // The Preview and Save commands of the six export types.
 #include "app/MainForm.h"
 #include "export/ExportFormat.h"
+#include "export/uNativeXLSExport.h"
 #include "fileutils/FileUtils.h"
 #include "platform/Clipboard.h"
 #include "platform/Errors.h"
@@ -100,7 +101,15 @@ void TfrmMain::btnPreviewClick()
             ::close(fd);
             throw EInOutError(5, path);
         }
-        ExportListing(*format, path, &file);
+        try {
+            ExportListing(*format, path, &file);
+        } catch (const ESpreadsheetCut &) {
+            // The file is whole: it is shown, and then the cut is reported.
+            file.close();
+            if (!ShellOpenFile(path))
+                ReportNotOpened(path);
+            throw;
+        }
         file.close();
         // A press that opens nothing must say so, as opening an archive entry does.
         if (!ShellOpenFile(path))

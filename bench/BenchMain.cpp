@@ -1,3 +1,4 @@
+#include "platform/AnsiCodePage.h"
 #include "platform/LocaleServices.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     SetUserLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    SetAnsiCodePage(1252);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -71,11 +71,14 @@ void BM_HTML(benchmark::State &state)
     });
 }
 
-// The row bound of the format leaves 65 535 of the rows.
+// The row bound of the format leaves 65 535 of the rows, which the writer
+// reports once the file is written.
 void BM_XLS(benchmark::State &state)
 {
     ToFile(state, "list.xls", [](const QString &p, const TGridTable &g) {
-        GridToXLS(p, true, true, g);
+        try {
+            GridToXLS(p, true, true, g);
+        } catch (const ESpreadsheetCut &) { }
     });
 }
 

@@ -45,6 +45,17 @@ struct TParser
             "xls and xlsx, not taken by clipboard). Written to standard output, the HTML page's title "
             "is the name of the listed folder."),
         QStringLiteral("FILE")};
+    QCommandLineOption Encoding{QStringLiteral("encoding"),
+        QStringLiteral("The bytes of the text, tsv, csv, html and xls listings: ansi (default) is the code "
+                       "page of the user's locale (LC_ALL, else LC_CTYPE, else LANG), as Windows chooses "
+                       "it: windows-1251 for Russian, 932 for Japanese, windows-1252 for Western languages "
+                       "and C; windows-NNNN or cpNNN names one (874, 932, 936, 949, 950, 1250 to 1258); "
+                       "utf-8 and utf-8-bom keep every character (not for xls). A character the code page "
+                       "lacks is written as its look-alike, else \"?\". The HTML page declares its charset. "
+                       "json, jsonl and clipboard are always Unicode. On a terminal the listing is shown in "
+                       "the terminal's encoding instead."),
+        QStringLiteral("NAME"),
+        QStringLiteral("ansi")};
     QCommandLineOption Mask{QStringLiteral("mask"),
         QStringLiteral("List only files whose extension occurs in MASK, with case, e.g. "
                        "\"*.jpg;*.png\" (default \"*.*\": every file). A mask shorter "
@@ -122,14 +133,15 @@ struct TParser
         Parser.setApplicationDescription(QStringLiteral(
             "Lists the subfolders and files of FOLDER (Name, Path, Size, Extension, Last modified) in the "
             "format and order chosen, as the Cartola window's Save writes them: text files in "
-            "Windows-1252 with CR LF line ends. Numbers, dates and the sort order follow the user's "
-            "locale.\n\n"
+            "the code page of the user's locale (see --encoding) with CR LF line ends. Numbers, dates "
+            "and the sort order follow the user's locale.\n\n"
             "Exit status: 0 on success, 1 when the work failed (an unreadable folder or archive, a file "
             "that cannot be written, a folder below FOLDER left out of a --recursive listing), 2 for a wrong "
             "command line or a FOLDER or ARCHIVE that does not "
             "exist; then nothing is written."));
         for (const QCommandLineOption *option : {&Format,
                  &Output,
+                 &Encoding,
                  &Mask,
                  &Sort,
                  &Folders,
@@ -228,6 +240,22 @@ private:
     throw EUsageError(message);
 }
 
+TTextEncoding EncodingNamed(const QString &name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("ansi"))
+        return AnsiEncoding();
+    if (lower == QLatin1String("utf-8") || lower == QLatin1String("utf8"))
+        return TTextEncoding::Utf8();
+    if (lower == QLatin1String("utf-8-bom"))
+        return TTextEncoding::Utf8(true);
+    if (const int codePage = TTextEncoding::CodePageOfName(lower))
+        return TTextEncoding::CodePage(codePage);
+    Usage(QStringLiteral("Unknown encoding '%1'; use ansi, utf-8, utf-8-bom, windows-NNNN or cpNNN "
+                         "(874, 932, 936, 949, 950, 1250 to 1258).")
+              .arg(name));
+}
+
 qint64 PositiveNumber(const QString &text, const char *option)
 {
     bool ok = false;
@@ -264,6 +292,11 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
         Usage(QStringLiteral(
             "Unknown format '%1'; use text, html, csv, tsv, xls, clipboard, json, jsonl or xlsx.")
                   .arg(format));
+
+    o.Encoding = EncodingNamed(p.Parser.value(p.Encoding));
+    if (o.Format == FindExportFormat(QStringLiteral("xls")) && o.Encoding.IsUtf8())
+        Usage(QStringLiteral("The xls format takes a Windows code page, not UTF-8: no common reader "
+                             "honours a UTF-8 spreadsheet of this kind."));
 
     const QString sort = p.Parser.value(p.Sort);
     bool known = sort == QLatin1String("none");

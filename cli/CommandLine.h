@@ -26,6 +26,8 @@ struct TCliOptions
     bool ShowHidden = false;
     bool Headers = true;
     bool GridLines = true;
+    // The bytes of text, tsv, csv, html and xls; a terminal gets its own instead.
+    TTextEncoding Encoding = AnsiEncoding();
     bool Count = false;
     bool Recursive = false;
     int MaxDepth = 0; // 0: no limit

@@ -102,6 +102,7 @@ void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString
     options.Headers = o.Headers;
     options.GridLines = o.GridLines;
     options.Heading = folder;
+    options.Encoding = o.Encoding;
     ExportGrid(*o.Format, target, options, sgFiles);
 }
 

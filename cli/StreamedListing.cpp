@@ -107,7 +107,9 @@ private:
     void WritePart()
     {
         ExportGrid(*FOptions.Format, FTarget, FWriterOptions, FPart);
+        // The next parts continue the same text.
         FWriterOptions.Headers = false;
+        FWriterOptions.Encoding = FWriterOptions.Encoding.WithoutByteOrderMark();
         FPart.Clear();
     }
 

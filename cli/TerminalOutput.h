@@ -12,7 +12,7 @@ class TTerminalOutput : public QIODevice
 {
 public:
     // utf8: the text is UTF-8, so the two-byte C1 controls are caught too;
-    // otherwise it is Windows-1252, whose upper half holds no controls.
+    // otherwise it is in a code page, whose upper half holds no controls.
     TTerminalOutput(QIODevice &target, bool utf8);
     ~TTerminalOutput() override;
 

@@ -110,7 +110,9 @@ void WriteInParts(const TCliOptions &o,
     while (!ahead.empty()) {
         ahead.front().Made.get();
         ExportGrid(*o.Format, target, options, ahead.front().Cells);
+        // The next parts continue the same text.
         options.Headers = false;
+        options.Encoding = options.Encoding.WithoutByteOrderMark();
         ahead.pop_front();
         if (started < parts)
             startNext();
@@ -126,6 +128,7 @@ TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
     options.GridLines = o.GridLines;
     options.Heading = folder;
     options.ShowExtensions = o.ShowExtensions;
+    options.Encoding = o.Encoding;
     return options;
 }
 

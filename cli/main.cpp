@@ -4,6 +4,7 @@
 #include "cli/ListingCommand.h"
 #include "cli/TerminalOutput.h"
 #include "cli/TerminalText.h"
+#include "platform/AnsiCodePage.h"
 #include "platform/Clipboard.h"
 #include "zip/CompressionHandlers.h"
 
@@ -101,11 +102,16 @@ int main(int argc, char *argv[])
         PrintError(out.errorString());
         return 1;
     }
-    // The listing is Windows-1252 but for JSON; the archive commands write UTF-8.
+    // A terminal shows the listing in its own encoding, the locale's; JSON and
+    // the archive commands write UTF-8.
     std::unique_ptr<TTerminalOutput> terminal;
-    if (::isatty(STDOUT_FILENO))
-        terminal = std::make_unique<TTerminalOutput>(
-            out, options.Command != TCliCommand::ccListing || options.Format->RowsWriter != nullptr);
+    if (::isatty(STDOUT_FILENO)) {
+        if (options.Command == TCliCommand::ccListing && options.OutputFile.isEmpty())
+            options.Encoding = LocaleEncoding(LocaleNameFromEnvironment());
+        terminal = std::make_unique<TTerminalOutput>(out,
+            options.Command != TCliCommand::ccListing || options.Format->RowsWriter != nullptr
+                || options.Encoding.IsUtf8());
+    }
     QIODevice &shown = terminal ? static_cast<QIODevice &>(*terminal) : out;
     int status = 0;
     try {

@@ -13,38 +13,39 @@
 
 namespace {
 
-void WriteDelimited(const TExportTarget &target, QChar delimiter, bool headers, const ITableCells &grid)
+void WriteDelimited(
+    const TExportTarget &target, QChar delimiter, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
-        GridToDelimited(*target.Device, delimiter, headers, grid);
+        GridToDelimited(*target.Device, delimiter, options.Headers, grid, options.Encoding);
     else
-        GridToDelimited(target.FileName, delimiter, headers, grid);
+        GridToDelimited(target.FileName, delimiter, options.Headers, grid, options.Encoding);
 }
 
 void WriteTabs(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
-    WriteDelimited(target, QLatin1Char('\t'), options.Headers, grid);
+    WriteDelimited(target, QLatin1Char('\t'), options, grid);
 }
 
 void WriteCommas(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
-    WriteDelimited(target, QLatin1Char(','), options.Headers, grid);
+    WriteDelimited(target, QLatin1Char(','), options, grid);
 }
 
 void WriteHTML(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
-        GridToHTML(*target.Device, target.FileName, grid, options.Heading, options.Headers);
+        GridToHTML(*target.Device, target.FileName, grid, options.Heading, options.Headers, options.Encoding);
     else
-        GridToHTML(target.FileName, grid, options.Heading, options.Headers);
+        GridToHTML(target.FileName, grid, options.Heading, options.Headers, options.Encoding);
 }
 
 void WriteXLS(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
-        GridToXLS(*target.Device, options.Headers, options.GridLines, grid);
+        GridToXLS(*target.Device, options.Headers, options.GridLines, grid, options.Encoding);
     else
-        GridToXLS(target.FileName, options.Headers, options.GridLines, grid);
+        GridToXLS(target.FileName, options.Headers, options.GridLines, grid, options.Encoding);
 }
 
 void WriteClipboard(const TExportTarget &, const TExportOptions &, const ITableCells &grid)

@@ -3,6 +3,7 @@
 
 #include "export/JsonListing.h"
 #include "listing/GridTable.h"
+#include "platform/AnsiCodePage.h"
 
 #include <QString>
 
@@ -22,6 +23,8 @@ struct TExportOptions
     bool GridLines = true; // XLS cell borders
     QString Heading; // the HTML page's H1; the listed folder
     bool ShowExtensions = false; // names with their extensions (the rows' names are whole)
+    // The text formats' bytes; json, jsonl, xlsx and the clipboard stay Unicode.
+    TTextEncoding Encoding = AnsiEncoding();
 };
 
 // Where an export goes. FileName names the output (the HTML page's title is

@@ -1,7 +1,6 @@
 #include "export/TextFileOutput.h"
 
 #include "export/ExportErrors.h"
-#include "platform/CodePages.h"
 #include "platform/Errors.h"
 #include "platform/PlatformErrors.h"
 
@@ -29,19 +28,31 @@ int OpenTextFile(const QString &fileName)
     return fd;
 }
 
-TTextFileOutput::TTextFileOutput(const QString &fileName)
+TTextFileOutput::TTextFileOutput(const QString &fileName, const TTextEncoding &encoding)
     : FSink(OpenTextFile(fileName), fileName)
-{ }
+    , FEncoding(encoding)
+{
+    Start();
+}
 
-TTextFileOutput::TTextFileOutput(QIODevice &device)
+TTextFileOutput::TTextFileOutput(QIODevice &device, const TTextEncoding &encoding)
     : FSink(device)
-{ }
+    , FEncoding(encoding)
+{
+    Start();
+}
+
+void TTextFileOutput::Start()
+{
+    if (FEncoding.ByteOrderMark())
+        FSink.Write("\xEF\xBB\xBF", 3);
+}
 
 void TTextFileOutput::WriteLine(QStringView line)
 {
     // ASCII, by far the common case, maps to itself; anything else takes the
     // full conversion with its look-alikes.
-    bool ascii = true;
+    bool ascii = FEncoding.AsciiCompatible();
     for (const QChar c : line) {
         if (c.unicode() >= 0x80) {
             ascii = false;
@@ -52,8 +63,9 @@ void TTextFileOutput::WriteLine(QStringView line)
         for (const QChar c : line)
             FSink.WriteByte(char(c.unicode()));
     } else {
-        const QByteArray bytes = ToAnsi(line.toString());
-        FSink.Write(bytes.constData(), bytes.size());
+        FBytes.truncate(0);
+        FEncoding.Append(line, FBytes);
+        FSink.Write(FBytes.constData(), FBytes.size());
     }
     FSink.Write("\r\n", 2);
 }
@@ -61,7 +73,7 @@ void TTextFileOutput::WriteLine(QStringView line)
 void TTextFileOutput::WriteLine(QLatin1String line)
 {
     for (const char c : line) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
+        if (static_cast<unsigned char>(c) >= 0x80 || !FEncoding.AsciiCompatible()) {
             WriteLine(QString(line));
             return;
         }

@@ -1,7 +1,6 @@
 #include "export/uNativeXLSExport.h"
 
 #include "export/OutputSink.h"
-#include "platform/CodePages.h"
 #include "platform/Errors.h"
 
 #include <QFile>
@@ -17,6 +16,7 @@
 namespace {
 
 constexpr uint16_t kBof = 0x0809;
+constexpr uint16_t kCodePage = 0x0042;
 constexpr uint16_t kDimensions = 0x0000;
 constexpr uint16_t kLabel = 0x0004;
 constexpr uint16_t kInteger = 0x0002;
@@ -47,7 +47,27 @@ int OpenXLSFile(const QString &fileName)
     return fd;
 }
 
+// 80000 -> "80 000"
+QString GroupedNumber(int n)
+{
+    QString digits = QString::number(n);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(' '));
+    return digits;
+}
+
+void CheckCodePage(const TTextEncoding &encoding)
+{
+    if (encoding.CodePageNumber() == 0)
+        throw EError(QStringLiteral("The spreadsheet format takes text in a Windows code page, not UTF-8"));
+}
+
 } // namespace
+
+ESpreadsheetCut::ESpreadsheetCut(int written, int total)
+    : EError(QStringLiteral("The spreadsheet holds the first %1 of %2 rows")
+                 .arg(GroupedNumber(written), GroupedNumber(total)))
+{ }
 
 std::array<uint8_t, 3> EncodeAttributes(TSetOfAtribut attributes)
 {
@@ -78,12 +98,14 @@ std::array<uint8_t, 3> EncodeAttributes(TSetOfAtribut attributes)
     return bytes;
 }
 
-TXLSWriter::TXLSWriter(const QString &vFileName)
+TXLSWriter::TXLSWriter(const QString &vFileName, const TTextEncoding &encoding)
     : fstream(std::make_unique<TOutputSink>(OpenXLSFile(vFileName), vFileName))
+    , FEncoding(encoding)
 { }
 
-TXLSWriter::TXLSWriter(QIODevice &device)
+TXLSWriter::TXLSWriter(QIODevice &device, const TTextEncoding &encoding)
     : fstream(std::make_unique<TOutputSink>(device))
+    , FEncoding(encoding)
 { }
 
 TXLSWriter::~TXLSWriter() = default;
@@ -106,6 +128,14 @@ void TXLSWriter::WriteBOF()
     WriteWord(0x0000);
     WriteWord(0x0010);
     WriteWord(0x0000);
+}
+
+// Without it every reader guesses the texts' code page from its own locale.
+void TXLSWriter::WriteCodePage()
+{
+    WriteWord(kCodePage);
+    WriteWord(2);
+    WriteWord(uint16_t(FEncoding.CodePageNumber()));
 }
 
 void TXLSWriter::WriteDimension()
@@ -152,11 +182,8 @@ void TXLSWriter::CellDouble(uint16_t vCol, uint16_t vRow, double aValue, TSetOfA
 
 void TXLSWriter::CellStr(uint16_t vCol, uint16_t vRow, const QString &aValue, TSetOfAtribut vAtribut)
 {
-    // Each byte comes from at most two UTF-16 units, so 512 of them give more
-    // than 255 bytes and a pair cut at the end never reaches the kept part.
-    QByteArray text = ToAnsi(aValue.left(2 * kMaxLabelBytes + 2));
-    if (text.size() > kMaxLabelBytes)
-        text.truncate(kMaxLabelBytes);
+    // Cut on a character, never through a double-byte one.
+    const QByteArray text = FEncoding.Encode(aValue, kMaxLabelBytes);
     const auto n = uint16_t(text.size());
     WriteCellHeader(kLabel, uint16_t(8 + n), vCol, vRow, vAtribut);
     fstream->WriteByte(char(n));
@@ -174,6 +201,7 @@ void TXLSWriter::WriteGrid(bool headers, bool gridLines, const ITableCells &grid
         rows = maxRows;
 
     WriteBOF();
+    WriteCodePage();
     WriteDimension();
 
     const uint16_t firstRow = headers ? 1 : 0;
@@ -194,16 +222,25 @@ void TXLSWriter::WriteGrid(bool headers, bool gridLines, const ITableCells &grid
     }
     WriteEOF();
     Close();
+    if (rows < grid.RowCount())
+        throw ESpreadsheetCut(rows, grid.RowCount());
 }
 
-void GridToXLS(const QString &fileName, bool headers, bool gridLines, const ITableCells &grid)
+void GridToXLS(const QString &fileName,
+    bool headers,
+    bool gridLines,
+    const ITableCells &grid,
+    const TTextEncoding &encoding)
 {
-    TXLSWriter writer(fileName);
+    CheckCodePage(encoding);
+    TXLSWriter writer(fileName, encoding);
     writer.WriteGrid(headers, gridLines, grid);
 }
 
-void GridToXLS(QIODevice &device, bool headers, bool gridLines, const ITableCells &grid)
+void GridToXLS(
+    QIODevice &device, bool headers, bool gridLines, const ITableCells &grid, const TTextEncoding &encoding)
 {
-    TXLSWriter writer(device);
+    CheckCodePage(encoding);
+    TXLSWriter writer(device, encoding);
     writer.WriteGrid(headers, gridLines, grid);
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "listing/GridTable.h"
+#include "platform/AnsiCodePage.h"
+#include "platform/Errors.h"
 
 #include <QString>
 
@@ -52,19 +54,29 @@ private:
     uint16_t FBits = 0;
 };
 
+// A grid with more rows than the format holds: the file has the first ones
+// and is complete, and the caller must say what was left out.
+class ESpreadsheetCut : public EError
+{
+public:
+    ESpreadsheetCut(int written, int total);
+};
+
 // The three attribute bytes of a cell record.
 std::array<uint8_t, 3> EncodeAttributes(TSetOfAtribut attributes);
 
 // Writes BIFF2 cell records to a file, record by record. The first coordinate
 // of every cell operation is the record's row and the second its column.
+// Texts are written in a Windows code page (the ANSI one unless told), which
+// the CODEPAGE record after BOF names to the reader.
 class TXLSWriter
 {
 public:
     // Opens an existing file for writing (emptied once it is ours) or creates
     // a new one; raises EFOpenError / EFCreateError.
-    explicit TXLSWriter(const QString &vFileName);
+    explicit TXLSWriter(const QString &vFileName, const TTextEncoding &encoding = AnsiEncoding());
     // Writes to a device the caller opened and keeps open.
-    explicit TXLSWriter(QIODevice &device);
+    explicit TXLSWriter(QIODevice &device, const TTextEncoding &encoding = AnsiEncoding());
     TXLSWriter(const TXLSWriter &) = delete;
     TXLSWriter &operator=(const TXLSWriter &) = delete;
     virtual ~TXLSWriter();
@@ -81,19 +93,39 @@ public:
     uint16_t maxRows = 65535;
 
 private:
-    friend void GridToXLS(const QString &fileName, bool headers, bool gridLines, const ITableCells &grid);
-    friend void GridToXLS(QIODevice &device, bool headers, bool gridLines, const ITableCells &grid);
+    friend void GridToXLS(const QString &fileName,
+        bool headers,
+        bool gridLines,
+        const ITableCells &grid,
+        const TTextEncoding &encoding);
+    friend void GridToXLS(QIODevice &device,
+        bool headers,
+        bool gridLines,
+        const ITableCells &grid,
+        const TTextEncoding &encoding);
 
     void WriteGrid(bool headers, bool gridLines, const ITableCells &grid);
 
     void WriteBOF();
+    void WriteCodePage();
     void WriteDimension();
     void WriteEOF();
     void WriteWord(uint16_t value);
     void WriteCellHeader(uint16_t id, uint16_t length, uint16_t row, uint16_t col, TSetOfAtribut attributes);
 
     std::unique_ptr<TOutputSink> fstream;
+    TTextEncoding FEncoding;
 };
 
-void GridToXLS(const QString &fileName, bool headers, bool gridLines, const ITableCells &grid);
-void GridToXLS(QIODevice &device, bool headers, bool gridLines, const ITableCells &grid);
+// Writes the grid's first maxRows rows, then raises ESpreadsheetCut when there
+// were more. The encoding must be a code page: no common reader takes a UTF-8 one.
+void GridToXLS(const QString &fileName,
+    bool headers,
+    bool gridLines,
+    const ITableCells &grid,
+    const TTextEncoding &encoding = AnsiEncoding());
+void GridToXLS(QIODevice &device,
+    bool headers,
+    bool gridLines,
+    const ITableCells &grid,
+    const TTextEncoding &encoding = AnsiEncoding());

@@ -144,6 +144,10 @@ void WriteHTML(TTextFileOutput &out,
     line("<HTML>");
     line("<HEAD>");
     line("<META HTTP - EQUIV = \"Content - Type\" CONTENT = \"TEXT/HTML\">");
+    // The line above declares nothing a reader understands; without this one
+    // each reader would guess the bytes from its own locale.
+    out.WriteLine(QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=")
+        + QString::fromLatin1(out.Encoding().CharsetName()) + QStringLiteral("\">"));
     out.WriteLine(Escaped(QLatin1String("<TITLE>"), FileNameOf(fileName), QLatin1String("</TITLE>")));
     line("</HEAD>");
     line("");
@@ -221,15 +225,20 @@ QString KeptAsText(const QString &text)
     return StartsLikeFormula(text) ? QLatin1Char('\'') + text : text;
 }
 
-void GridToDelimited(const QString &fileName, QChar delimiter, bool headers, const ITableCells &grid)
+void GridToDelimited(const QString &fileName,
+    QChar delimiter,
+    bool headers,
+    const ITableCells &grid,
+    const TTextEncoding &encoding)
 {
-    TTextFileOutput out(fileName);
+    TTextFileOutput out(fileName, encoding);
     WriteDelimited(out, delimiter, headers, grid);
 }
 
-void GridToDelimited(QIODevice &device, QChar delimiter, bool headers, const ITableCells &grid)
+void GridToDelimited(
+    QIODevice &device, QChar delimiter, bool headers, const ITableCells &grid, const TTextEncoding &encoding)
 {
-    TTextFileOutput out(device);
+    TTextFileOutput out(device, encoding);
     WriteDelimited(out, delimiter, headers, grid);
 }
 
@@ -238,15 +247,23 @@ void GridToClipboard(const ITableCells &grid)
     Clipboard().SetText(ClipboardText(grid));
 }
 
-void GridToHTML(const QString &fileName, const ITableCells &grid, const QString &heading, bool headers)
+void GridToHTML(const QString &fileName,
+    const ITableCells &grid,
+    const QString &heading,
+    bool headers,
+    const TTextEncoding &encoding)
 {
-    TTextFileOutput out(fileName);
+    TTextFileOutput out(fileName, encoding);
     WriteHTML(out, fileName, grid, heading, headers);
 }
 
-void GridToHTML(
-    QIODevice &device, const QString &fileName, const ITableCells &grid, const QString &heading, bool headers)
+void GridToHTML(QIODevice &device,
+    const QString &fileName,
+    const ITableCells &grid,
+    const QString &heading,
+    bool headers,
+    const TTextEncoding &encoding)
 {
-    TTextFileOutput out(device);
+    TTextFileOutput out(device, encoding);
     WriteHTML(out, fileName, grid, heading, headers);
 }

@@ -26,6 +26,46 @@ QString FromUtf16(const QByteArray &bytes, qsizetype start, bool bigEndian)
     return out;
 }
 
+// Strict UTF-8; a last character cut short passes, since the preview may
+// read only the beginning of a file.
+bool IsUtf8Text(const QByteArray &bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        int more = 0;
+        unsigned char low = 0x80, high = 0xBF; // the second byte's range
+        if (b >= 0xC2 && b <= 0xDF) {
+            more = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more = 2;
+            low = b == 0xE0 ? 0xA0 : 0x80; // no overlong form
+            high = b == 0xED ? 0x9F : 0xBF; // no surrogate
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more = 3;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
+        } else {
+            return false;
+        }
+        for (int k = 1; k <= more; ++k) {
+            if (i + k >= n)
+                return true;
+            const unsigned char c = p[i + k];
+            if (k == 1 ? (c < low || c > high) : (c < 0x80 || c > 0xBF))
+                return false;
+        }
+        i += more + 1;
+    }
+    return true;
+}
+
 } // namespace
 
 QString DecodeTextPreview(const QByteArray &bytes)
@@ -36,6 +76,8 @@ QString DecodeTextPreview(const QByteArray &bytes)
         return FromUtf16(bytes, 2, false);
     if (bytes.startsWith("\xFE\xFF"))
         return FromUtf16(bytes, 2, true);
+    if (IsUtf8Text(bytes))
+        return QString::fromUtf8(bytes);
     return FromAnsi(bytes);
 }
 

@@ -10,7 +10,8 @@
 inline constexpr qint64 kTextPreviewLimit = 256 * 1024;
 
 // Bytes to text: a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark decides
-// (and is dropped); without one the bytes are Windows-1252.
+// (and is dropped); without one, valid UTF-8 is UTF-8 and anything else is
+// in the ANSI code page.
 QString DecodeTextPreview(const QByteArray &bytes);
 
 // Reads the beginning of a file for the preview and decodes it. Only regular

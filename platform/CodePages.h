@@ -4,12 +4,11 @@
 #include <QByteArray>
 #include <QString>
 
-// The 8-bit code pages the program reads and writes. Windows-1252 stands in
-// for the system's ANSI code page, so the bytes never depend on the process
-// locale.
+// The system's ANSI code page is the one the user's locale chooses
+// (platform/AnsiCodePage.h); code page 437 is fixed.
 
-// UTF-16 to Windows-1252, one byte per character: a character without a
-// place becomes its look-alike where there is one, else "?".
+// UTF-16 to the ANSI code page: a character without a place becomes its
+// look-alike where there is one, else "?".
 QByteArray ToAnsi(const QString &text);
 QString FromAnsi(const QByteArray &bytes);
 QString FromCp437(const QByteArray &bytes);

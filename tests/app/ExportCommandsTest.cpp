@@ -157,9 +157,10 @@ TEST_F(ExportCommandsTest, SaveSetsTheDialogAndWritesTheChosenFile)
             QStringLiteral("filter=Excel Spreadsheet|xls|All Files|*"),
             QStringLiteral("index=0")}));
     const QByteArray xls = Read(target);
-    ASSERT_GT(xls.size(), 22);
-    // The first LABEL is the shaded header without borders: attributes 00 00 80.
-    EXPECT_EQ(xls.mid(22 + 8, 3), QByteArray("\x00\x00\x80", 3));
+    ASSERT_GT(xls.size(), 28);
+    // After BOF, CODEPAGE and DIMENSIONS, the first LABEL is the shaded header
+    // without borders: attributes 00 00 80.
+    EXPECT_EQ(xls.mid(28 + 8, 3), QByteArray("\x00\x00\x80", 3));
     EXPECT_TRUE(FOpener.Opened.isEmpty());
 }
 
@@ -212,6 +213,25 @@ TEST_F(ExportCommandsTest, AWriterErrorIsShownAndNothingIsOpened)
     w.Guarded (&TfrmMain::btnPreviewClick)();
     EXPECT_EQ(FErrors, QStringList{QStringLiteral("File access denied.")});
     EXPECT_TRUE(FOpener.Opened.isEmpty());
+}
+
+// More rows than the spreadsheet holds: the file is written whole (and the
+// preview opened), then the cut is shown, never a silent success.
+TEST_F(ExportCommandsTest, AnXlsCutIsShownAfterTheFileIsWritten)
+{
+    TfrmMain &w = Listed();
+    w.sgFiles.SetRowCount(70000);
+    SetType(5);
+    const QString preview = TempDir() + QStringLiteral("BrambleTemp.xls");
+    const QString saved = FTemp.path() + QStringLiteral("/big.xls");
+    w.SetSaveDialog(std::make_unique<TFakeSaveDialog>(saved, &FDialogLog));
+    w.Guarded (&TfrmMain::btnPreviewClick)();
+    w.Guarded (&TfrmMain::btnSaveClick)();
+    const QString message = QStringLiteral("The spreadsheet holds the first 65 535 of 70 000 rows.");
+    EXPECT_EQ(FErrors, (QStringList{message, message}));
+    EXPECT_EQ(FOpener.Opened, QStringList{preview});
+    for (const QString &path : {preview, saved})
+        EXPECT_TRUE(Read(path).endsWith(QByteArray("\x0A\x00\x00\x00", 4))) << path.toStdString();
 }
 
 TEST_F(ExportCommandsTest, AnIndexWithoutEntryDoesNothing)

@@ -169,6 +169,33 @@ TEST_F(PreviewTest, TextExtensionsAreCaseSensitiveAndMarksAreDropped)
     EXPECT_FALSE(w.memoPreview->isHidden());
 }
 
+// Without a mark, valid UTF-8 is read as UTF-8 (a cut last character
+// included) and anything else in the ANSI code page, 1252 here.
+TEST_F(PreviewTest, UTF8WithoutAMarkShowsAsWritten)
+{
+    const struct
+    {
+        const char *Name;
+        QByteArray Bytes;
+        QString Shown;
+    } files[] = {
+        {"ru.txt",
+            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 caf\xC3\xA9",
+            QString::fromUtf8("\u041F\u0440\u0438\u0432\u0435\u0442 caf\u00E9")},
+        {"cut.txt", "caf\xC3", QStringLiteral("caf") + QChar(0xFFFD)},
+        {"ansi.txt", "caf\xE9 \x80", QStringLiteral("caf\u00E9 \u20AC")},
+        {"overlong.txt", "\xC0\xAF", QStringLiteral("\u00C0\u00AF")},
+        {"surrogate.txt", "\xED\xB0\x80", QStringLiteral("\u00ED\u00B0\u20AC")},
+    };
+    for (const auto &f : files)
+        MakeFile(QStringLiteral("p/") + QLatin1String(f.Name), f.Bytes);
+    TfrmMain &w = Window();
+    for (const auto &f : files) {
+        Preview(QLatin1String(f.Name));
+        EXPECT_EQ(w.memoPreview->toPlainText(), f.Shown) << f.Name;
+    }
+}
+
 TEST_F(PreviewTest, AFolderNamedLikeATextFileIsReported)
 {
     MakeDir(QStringLiteral("p/notes.txt"));

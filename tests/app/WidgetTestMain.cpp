@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "platform/AnsiCodePage.h"
 #include "platform/LocaleServices.h"
 #include "zip/CompressionHandlers.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     RegisterStandardCompressionHandlers();
     TApplication app(argc, argv);
     SetUserLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    SetAnsiCodePage(1252);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

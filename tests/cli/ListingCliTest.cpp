@@ -242,6 +242,7 @@ TEST_F(ListingCliTest, WritesTheseBytes)
             "<HTML>\n"
             "<HEAD>\n"
             "<META HTTP - EQUIV = \"Content - Type\" CONTENT = \"TEXT/HTML\">\n"
+            "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\n"
             "<TITLE>empty</TITLE>\n"
             "</HEAD>\n"
             "\n"
@@ -278,6 +279,7 @@ TEST_F(ListingCliTest, WritesTheseBytes)
             "<HTML>\n"
             "<HEAD>\n"
             "<META HTTP - EQUIV = \"Content - Type\" CONTENT = \"TEXT/HTML\">\n"
+            "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\n"
             "<TITLE>list.out</TITLE>\n"
             "</HEAD>\n"
             "\n"
@@ -359,8 +361,9 @@ TEST_F(ListingCliTest, GridLinesReachTheSpreadsheet)
         const TCliRun run = RunCli(arguments << QStringLiteral("tree"), Root);
         ASSERT_EQ(run.Status, 0) << run.Err.constData();
         const QByteArray xls = ReadAll(out);
-        ASSERT_GT(xls.size(), 33);
-        EXPECT_EQ(xls.mid(22 + 8, 3), lines ? QByteArray("\x00\x00\xF8", 3) : QByteArray("\x00\x00\x80", 3));
+        ASSERT_GT(xls.size(), 39);
+        // After BOF, CODEPAGE and DIMENSIONS.
+        EXPECT_EQ(xls.mid(28 + 8, 3), lines ? QByteArray("\x00\x00\xF8", 3) : QByteArray("\x00\x00\x80", 3));
     }
 }
 
@@ -490,6 +493,7 @@ TEST(CliHelpTest, HelpNamesEveryOptionAndVersionTheProjectVersion)
              "--no-headers",
              "--no-grid-lines",
              "--count",
+             "--encoding",
              "--zip",
              "--extract",
              "--to",

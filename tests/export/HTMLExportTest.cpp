@@ -18,6 +18,7 @@ QStringList Head(const QString &title, const QString &heading)
         QStringLiteral("<HTML>"),
         QStringLiteral("<HEAD>"),
         QStringLiteral("<META HTTP - EQUIV = \"Content - Type\" CONTENT = \"TEXT/HTML\">"),
+        QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"),
         QStringLiteral("<TITLE>") + title + QStringLiteral("</TITLE>"),
         QStringLiteral("</HEAD>"),
         QString(),
@@ -133,6 +134,35 @@ TEST(HTMLExport, CellTextIsInTheAnsiCodePage)
     const TGridTable grid = MakeGrid({QStringLiteral("A")}, {{QStringLiteral("\u00E9\u20AC\u0436")}});
     EXPECT_TRUE(
         Html(QStringLiteral("x"), grid, QString(), false).contains("<TD><small>\xE9\x80?</small></TD>\r\n"));
+}
+
+// The page says which charset its bytes are in, and is written in it.
+TEST(HTMLExport, ThePageDeclaresItsCharset)
+{
+    const TGridTable grid = MakeGrid({QStringLiteral("A")}, {{QStringLiteral("\u0414\u5E74")}});
+    const struct
+    {
+        TTextEncoding Encoding;
+        QByteArray Charset;
+        QByteArray Cell;
+    } rows[] = {
+        {TTextEncoding::CodePage(1251), "windows-1251", "\xC4?"},
+        {TTextEncoding::CodePage(932), "shift_jis", "\x84\x44\x94\x4E"},
+        {TTextEncoding::CodePage(949), "ks_c_5601-1987", "\xAC\xA5\xD2\xB4"},
+        {TTextEncoding::Utf8(), "utf-8", "\xD0\x94\xE5\xB9\xB4"},
+        {TTextEncoding::Utf8(true), "utf-8", "\xD0\x94\xE5\xB9\xB4"},
+    };
+    for (const auto &r : rows) {
+        const QByteArray page = Captured([&](QIODevice &d) {
+            GridToHTML(d, QStringLiteral("x.html"), grid, QString(), false, r.Encoding);
+        });
+        EXPECT_TRUE(page.startsWith(r.Encoding.ByteOrderMark() ? "\xEF\xBB\xBF<!--" : "<!--"))
+            << r.Charset.data();
+        EXPECT_TRUE(page.contains("\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset="
+            + r.Charset + "\">\r\n<TITLE>"))
+            << r.Charset.data();
+        EXPECT_TRUE(page.contains("<TD><small>" + r.Cell + "</small></TD>\r\n")) << r.Charset.data();
+    }
 }
 
 } // namespace

@@ -53,6 +53,7 @@ QByteArray Xls(const TGridTable &grid, bool headers, bool gridLines)
 }
 
 const char *const kBof = "09 08 06 00 00 00 10 00 00 00";
+const char *const kCodePage1252 = "42 00 02 00 E4 04";
 const char *const kDimensions = "00 00 08 00 00 00 FF FF 00 00 64 00";
 const char *const kEof = "0A 00 00 00";
 
@@ -63,28 +64,29 @@ TGridTable NameGrid()
         {0});
 }
 
-TEST(XLSExport, TheFiftyNineByteExample)
+// The 59 bytes of the description's example, and the CODEPAGE record after BOF.
+TEST(XLSExport, TheSixtyFiveByteExample)
 {
-    const QByteArray expected = Hex(kBof) + Hex(kDimensions)
+    const QByteArray expected = Hex(kBof) + Hex(kCodePage1252) + Hex(kDimensions)
         + Hex("04 00 0C 00 00 00 00 00 00 00 F8 04 4E 61 6D 65")
         + Hex("04 00 0D 00 01 00 00 00 00 00 78 05 61 2E 74 78 74") + Hex(kEof);
-    ASSERT_EQ(expected.size(), 59);
+    ASSERT_EQ(expected.size(), 65);
     EXPECT_EQ(Xls(NameGrid(), true, true).toHex(' '), expected.toHex(' '));
 }
 
 TEST(XLSExport, WithoutHeadersTheDataStartsAtRowZero)
 {
-    const QByteArray expected =
-        Hex(kBof) + Hex(kDimensions) + Hex("04 00 0D 00 00 00 00 00 00 00 78 05 61 2E 74 78 74") + Hex(kEof);
+    const QByteArray expected = Hex(kBof) + Hex(kCodePage1252) + Hex(kDimensions)
+        + Hex("04 00 0D 00 00 00 00 00 00 00 78 05 61 2E 74 78 74") + Hex(kEof);
     EXPECT_EQ(Xls(NameGrid(), false, true).toHex(' '), expected.toHex(' '));
 }
 
 TEST(XLSExport, AttributesFollowTheGridLinesFlag)
 {
     const std::vector<TRecord> records = Records(Xls(NameGrid(), true, false));
-    ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(records[2].Attributes(), Hex("00 00 80"));
-    EXPECT_EQ(records[3].Attributes(), Hex("00 00 00"));
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_EQ(records[3].Attributes(), Hex("00 00 80"));
+    EXPECT_EQ(records[4].Attributes(), Hex("00 00 00"));
 }
 
 TEST(XLSExport, NoRowsLeavesHeadersOnly)
@@ -92,15 +94,17 @@ TEST(XLSExport, NoRowsLeavesHeadersOnly)
     TGridTable grid = NameGrid();
     grid.SetRowCount(0);
     EXPECT_EQ(Xls(grid, true, true),
-        Hex(kBof) + Hex(kDimensions) + Hex("04 00 0C 00 00 00 00 00 00 00 F8 04 4E 61 6D 65") + Hex(kEof));
-    EXPECT_EQ(Xls(grid, false, true), Hex(kBof) + Hex(kDimensions) + Hex(kEof));
+        Hex(kBof) + Hex(kCodePage1252) + Hex(kDimensions)
+            + Hex("04 00 0C 00 00 00 00 00 00 00 F8 04 4E 61 6D 65") + Hex(kEof));
+    EXPECT_EQ(Xls(grid, false, true), Hex(kBof) + Hex(kCodePage1252) + Hex(kDimensions) + Hex(kEof));
 }
 
 TEST(XLSExport, AnEmptyCellIsStillALabel)
 {
     const TGridTable grid = MakeGrid({QStringLiteral("A")}, {{QString()}});
     EXPECT_EQ(Xls(grid, false, false),
-        Hex(kBof) + Hex(kDimensions) + Hex("04 00 08 00 00 00 00 00 00 00 00 00") + Hex(kEof));
+        Hex(kBof) + Hex(kCodePage1252) + Hex(kDimensions) + Hex("04 00 08 00 00 00 00 00 00 00 00 00")
+            + Hex(kEof));
 }
 
 TEST(XLSExport, ColumnByColumnWithHiddenColumnsRenumbered)
@@ -125,9 +129,9 @@ TEST(XLSExport, ColumnByColumnWithHiddenColumnsRenumbered)
         {1, 1, "b0"},
         {2, 1, "b1"},
         {3, 1, "b2"}};
-    ASSERT_EQ(records.size(), std::size(expected) + 3);
+    ASSERT_EQ(records.size(), std::size(expected) + 4);
     for (size_t i = 0; i < std::size(expected); ++i) {
-        const TRecord &r = records[i + 2];
+        const TRecord &r = records[i + 3];
         EXPECT_EQ(r.Id, 0x0004) << i;
         EXPECT_EQ(r.Row(), expected[i].row) << i;
         EXPECT_EQ(r.Col(), expected[i].col) << i;
@@ -141,9 +145,9 @@ TEST(XLSExport, NoHiddenColumnsNumbersFromZero)
     const TGridTable grid = MakeGrid({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
         {{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}});
     const std::vector<TRecord> records = Records(Xls(grid, false, false));
-    ASSERT_EQ(records.size(), 6u);
+    ASSERT_EQ(records.size(), 7u);
     for (uint16_t c = 0; c < 3; ++c)
-        EXPECT_EQ(records[2 + c].Col(), c);
+        EXPECT_EQ(records[3 + c].Col(), c);
 }
 
 TEST(XLSExport, RowsStopAtTheRowBound)
@@ -152,14 +156,25 @@ TEST(XLSExport, RowsStopAtTheRowBound)
     grid.SetRowCount(70000);
     grid.SetCells(0, 65534, QStringLiteral("last"));
     grid.SetCells(0, 65535, QStringLiteral("beyond"));
-    const std::vector<TRecord> records = Records(Xls(grid, true, false));
-    ASSERT_EQ(records.size(), 2u + 2u + 2u * 65535u + 1u);
-    const TRecord &lastOfA = records[4 + 65534];
+    // The file is whole, and the cut is an error, never a silent success.
+    QString message;
+    const QByteArray file = Captured([&](QIODevice &d) {
+        try {
+            GridToXLS(d, true, false, grid);
+        } catch (const ESpreadsheetCut &e) {
+            message = e.Message();
+        }
+    });
+    EXPECT_EQ(message, QStringLiteral("The spreadsheet holds the first 65 535 of 70 000 rows"));
+    const std::vector<TRecord> records = Records(file);
+    ASSERT_EQ(records.size(), 3u + 2u + 2u * 65535u + 1u);
+    const TRecord &lastOfA = records[5 + 65534];
     EXPECT_EQ(lastOfA.Row(), 65535);
     EXPECT_EQ(lastOfA.Col(), 0);
     EXPECT_EQ(lastOfA.Text(), QByteArray("last"));
-    EXPECT_EQ(records[4 + 65535].Row(), 1);
-    EXPECT_EQ(records[4 + 65535].Col(), 1);
+    EXPECT_EQ(records[5 + 65535].Row(), 1);
+    EXPECT_EQ(records[5 + 65535].Col(), 1);
+    EXPECT_EQ(records.back().Id, 0x000A);
 }
 
 TEST(XLSExport, TheColumnBoundGrowsOnlyPastOneHundred)
@@ -169,9 +184,9 @@ TEST(XLSExport, TheColumnBoundGrowsOnlyPastOneHundred)
         for (int c = 0; c < columns; ++c)
             headers << QString::number(c);
         const std::vector<TRecord> records = Records(Xls(MakeGrid(headers, {}), false, false));
-        ASSERT_GE(records.size(), 2u);
-        EXPECT_EQ(records[1].Word(6), bound) << columns;
-        EXPECT_EQ(records[1].Word(2), 65535) << columns;
+        ASSERT_GE(records.size(), 3u);
+        EXPECT_EQ(records[2].Word(6), bound) << columns;
+        EXPECT_EQ(records[2].Word(2), 65535) << columns;
     }
 }
 
@@ -180,18 +195,62 @@ TEST(XLSExport, LongTextIsCutAfter255Bytes)
     const QString text = QString(150, QChar(0x00E9)) + QString(150, QLatin1Char('z')); // é is one byte
     const std::vector<TRecord> records =
         Records(Xls(MakeGrid({QStringLiteral("A")}, {{text}}), false, false));
-    ASSERT_EQ(records.size(), 4u);
-    EXPECT_EQ(records[2].Body.size(), 263);
-    EXPECT_EQ(uint8_t(records[2].Body[7]), 255);
-    EXPECT_EQ(records[2].Text(), QByteArray(150, char(0xE9)) + QByteArray(105, 'z'));
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[3].Body.size(), 263);
+    EXPECT_EQ(uint8_t(records[3].Body[7]), 255);
+    EXPECT_EQ(records[3].Text(), QByteArray(150, char(0xE9)) + QByteArray(105, 'z'));
 }
 
 TEST(XLSExport, TextIsConvertedToTheAnsiCodePage)
 {
     const std::vector<TRecord> records =
         Records(Xls(MakeGrid({QStringLiteral("A")}, {{QStringLiteral("\u20ACd\u0436")}}), false, false));
-    ASSERT_EQ(records.size(), 4u);
-    EXPECT_EQ(records[2].Text(), Hex("80 64 3F")); // euro, d, a Cyrillic letter without a place
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[3].Text(), Hex("80 64 3F")); // euro, d, a Cyrillic letter without a place
+}
+
+// Each file names its code page, and a double-byte text is cut between characters.
+TEST(XLSExport, OtherCodePagesAreNamedAndCutOnACharacter)
+{
+    const struct
+    {
+        int CodePage;
+        QString Text;
+        QByteArray CodePageRecord;
+        QByteArray Bytes;
+    } rows[] = {
+        {1251, QStringLiteral("\u0414\u20AC"), Hex("42 00 02 00 E3 04"), Hex("C4 88")},
+        {932, QStringLiteral("\u5E74.txt"), Hex("42 00 02 00 A4 03"), Hex("94 4E 2E 74 78 74")},
+        {932,
+            QLatin1Char('a') + QString(200, QChar(0x5E74)),
+            Hex("42 00 02 00 A4 03"),
+            "a" + QByteArray("\x94\x4E").repeated(127)},
+        {932, QString(200, QChar(0x5E74)), Hex("42 00 02 00 A4 03"), QByteArray("\x94\x4E").repeated(127)},
+        {1258, QStringLiteral("\u1EA5"), Hex("42 00 02 00 EA 04"), Hex("E2 EC")},
+    };
+    for (const auto &r : rows) {
+        const QByteArray file = Captured([&](QIODevice &d) {
+            GridToXLS(d,
+                false,
+                false,
+                MakeGrid({QStringLiteral("A")}, {{r.Text}}),
+                TTextEncoding::CodePage(r.CodePage));
+        });
+        const std::vector<TRecord> records = Records(file);
+        ASSERT_EQ(records.size(), 5u) << r.CodePage;
+        EXPECT_EQ(file.mid(10, 6).toHex(' '), r.CodePageRecord.toHex(' ')) << r.CodePage;
+        EXPECT_EQ(records[3].Text().toHex(' '), r.Bytes.toHex(' ')) << r.CodePage;
+        EXPECT_EQ(uint8_t(records[3].Body[7]), r.Bytes.size()) << r.CodePage;
+    }
+}
+
+TEST(XLSExport, UTF8IsRefusedBeforeAnythingIsWritten)
+{
+    const QByteArray file = Captured([](QIODevice &d) {
+        EXPECT_RAISES(GridToXLS(d, true, true, NameGrid(), TTextEncoding::Utf8()),
+            QStringLiteral("The spreadsheet format takes text in a Windows code page, not UTF-8"));
+    });
+    EXPECT_TRUE(file.isEmpty());
 }
 
 TEST(XLSExport, EncodeAttributes)

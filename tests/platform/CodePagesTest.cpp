@@ -1,3 +1,4 @@
+#include "platform/AnsiCodePage.h"
 #include "platform/CodePages.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,19 @@ TEST(FromCodePages, DecodeTheUpperHalves)
     for (int b = 0; b < 256; ++b)
         all.append(char(b));
     EXPECT_EQ(ToAnsi(FromAnsi(all)), all);
+}
+
+// The ANSI code page is the locale's: a Russian system keeps Cyrillic, and
+// reads its bytes back.
+TEST(ToAnsi, FollowsTheChosenCodePage)
+{
+    SetAnsiCodePage(1251);
+    EXPECT_EQ(ToAnsi(QString(QChar(0x0414))), QByteArray("\xC4"));
+    EXPECT_EQ(FromAnsi(QByteArray("\xC4")), QString(QChar(0x0414)));
+    SetAnsiCodePage(932);
+    EXPECT_EQ(ToAnsi(QString(QChar(0x5E74))), QByteArray("\x94\x4E"));
+    SetAnsiCodePage(1252);
+    EXPECT_EQ(ToAnsi(QString(QChar(0x0414))), QByteArray("?"));
 }
 
 } // namespace
