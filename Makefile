@@ -54,7 +54,7 @@ test-tsan: deps $(TSAN_BUILD)/build.ninja
 # Release build; every bench_* executable runs, then the comparisons with
 # command-line peers (bench/compare.sh; bench/README.md explains its tables).
 bench: deps
-	@scripts/install-deps hyperfine unzip strace time locales fd-find
+	@scripts/install-deps hyperfine unzip strace time locales fd-find tree
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DCARTOLA_TESTS=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target benchmarks cartola-list
 	@$(BENCH_BUILD)/bench/make-bench-data >/dev/null

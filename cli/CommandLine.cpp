@@ -65,11 +65,15 @@ struct TParser
     QCommandLineOption Sort{QStringLiteral("sort"),
         QStringLiteral("Sort by name, path, size, extension or modified (default name). "
                        "Folders always come before files. Over a tree, path orders by the folder's path, "
-                       "then by name."),
+                       "then by name. none keeps the order the folders are read in, which may differ from "
+                       "run to run; text, tsv, csv, json and jsonl are then written while the folders are "
+                       "read, for a pipe (html and xls still wait for the whole listing)."),
         QStringLiteral("COLUMN"),
         QStringLiteral("name")};
     QCommandLineOption Folders{QStringLiteral("folders"), QStringLiteral("List the subfolders too.")};
     QCommandLineOption NoFiles{QStringLiteral("no-files"), QStringLiteral("Leave the files out.")};
+    QCommandLineOption All{{QStringLiteral("a"), QStringLiteral("all")},
+        QStringLiteral("List and enter names that begin with \".\" too; without it they are left out.")};
     QCommandLineOption Extensions{
         QStringLiteral("extensions"), QStringLiteral("Show file names with their extensions.")};
     QCommandLineOption NoHeaders{QStringLiteral("no-headers"),
@@ -92,6 +96,15 @@ struct TParser
     QCommandLineOption OneFileSystem{{QStringLiteral("x"), QStringLiteral("one-file-system")},
         QStringLiteral("With --recursive, do not enter folders on another file system than FOLDER's "
                        "(they are still listed).")};
+    QCommandLineOption FolderSizes{QStringLiteral("folder-sizes"),
+        QStringLiteral(
+            "Each folder row's Size is the total size of the regular files below it, at any "
+            "depth, hidden ones included, a file with several names counted once. Folders left "
+            "out by an error or below --max-depth still count in the totals above them; a link "
+            "to a folder, or a folder not read, has none. json gives the total in size with "
+            "\"sizeIsTotal\": true. With --sort size folders sort by their totals, and "
+            "--reverse keeps folders before files: --sort size --reverse --limit 20 --folders gives "
+            "the 20 biggest folders.")};
     QCommandLineOption Limit{QStringLiteral("limit"),
         QStringLiteral("Only the first N rows after sorting (and reversing)."),
         QStringLiteral("N")};
@@ -126,31 +139,100 @@ struct TParser
             "that cannot be written, a folder below FOLDER left out of a --recursive listing), 2 for a wrong "
             "command line or a FOLDER or ARCHIVE that does not "
             "exist; then nothing is written."));
-        Parser.addOption(Format);
-        Parser.addOption(Output);
-        Parser.addOption(Encoding);
-        Parser.addOption(Mask);
-        Parser.addOption(Sort);
-        Parser.addOption(Folders);
-        Parser.addOption(NoFiles);
-        Parser.addOption(Extensions);
-        Parser.addOption(NoHeaders);
-        Parser.addOption(NoGridLines);
-        Parser.addOption(Count);
-        Parser.addOption(Recursive);
-        Parser.addOption(MaxDepth);
-        Parser.addOption(OneFileSystem);
-        Parser.addOption(Limit);
-        Parser.addOption(Reverse);
-        Parser.addOption(Zip);
-        Parser.addOption(Extract);
-        Parser.addOption(To);
-        Parser.addOption(Help);
-        Parser.addOption(Version);
+        for (const QCommandLineOption *option : {&Format,
+                 &Output,
+                 &Encoding,
+                 &Mask,
+                 &Sort,
+                 &Folders,
+                 &NoFiles,
+                 &All,
+                 &Extensions,
+                 &NoHeaders,
+                 &NoGridLines,
+                 &Count,
+                 &Recursive,
+                 &MaxDepth,
+                 &OneFileSystem,
+                 &FolderSizes,
+                 &Limit,
+                 &Reverse,
+                 &Zip,
+                 &Extract,
+                 &To,
+                 &Help,
+                 &Version})
+            Add(*option);
         Parser.addPositionalArgument(QStringLiteral("FOLDER"),
-            QStringLiteral("The folder to list."),
-            QStringLiteral("FOLDER | --zip ARCHIVE [--extract INDEX --to FOLDER]"));
+            QStringLiteral("The folder to list; several are listed as one table, the Path column "
+                           "telling where each row lives."),
+            QStringLiteral("FOLDER... | --zip ARCHIVE [--extract INDEX --to FOLDER]"));
     }
+
+    void Add(const QCommandLineOption &option)
+    {
+        Parser.addOption(option);
+        for (const QString &name : option.names())
+            (option.valueName().isEmpty() ? FFlags : FWithValue).append(name);
+    }
+
+    // Joined short options ("-rx", "-ro FILE", "-rofile") as separate ones,
+    // the way getopt reads them; a word that names an option itself stays.
+    QStringList Expanded(const QStringList &arguments) const
+    {
+        QStringList out;
+        bool value = false;
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            const QString &arg = arguments[i];
+            if (value || arg == QLatin1String("--") || !arg.startsWith(QLatin1Char('-'))
+                || arg.startsWith(QLatin1String("--")) || arg.size() < 3) {
+                const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+                value = !value && arg.startsWith(QLatin1Char('-')) && FWithValue.contains(name);
+                out.append(arg);
+                if (arg == QLatin1String("--")) {
+                    out.append(arguments.mid(i + 1));
+                    break;
+                }
+                continue;
+            }
+            const QString word = arg.mid(1);
+            if (FFlags.contains(word) || FWithValue.contains(word) || word.contains(QLatin1Char('='))
+                || !Joinable(word)) {
+                value = FWithValue.contains(word);
+                out.append(arg);
+                continue;
+            }
+            for (qsizetype k = 0; k < word.size(); ++k) {
+                const QString letter = word.mid(k, 1);
+                out.append(QLatin1Char('-') + letter);
+                if (FWithValue.contains(letter)) {
+                    if (k + 1 < word.size())
+                        out.append(word.mid(k + 1));
+                    else
+                        value = true;
+                    break;
+                }
+            }
+        }
+        return out;
+    }
+
+private:
+    // Short flags, the last of them perhaps one that takes the rest as its value.
+    bool Joinable(const QString &word) const
+    {
+        for (const QChar c : word) {
+            const QString letter(c);
+            if (FWithValue.contains(letter))
+                return true;
+            if (!FFlags.contains(letter))
+                return false;
+        }
+        return true;
+    }
+
+    QStringList FFlags;
+    QStringList FWithValue;
 };
 
 [[noreturn]] void Usage(const QString &message)
@@ -189,7 +271,7 @@ qint64 PositiveNumber(const QString &text, const char *option)
 TCliOptions ParseCommandLine(const QStringList &arguments)
 {
     TParser p;
-    QStringList all = arguments;
+    QStringList all = p.Expanded(arguments);
     all.prepend(QStringLiteral("cartola-list"));
     if (!p.Parser.parse(all))
         Usage(p.Parser.errorText());
@@ -217,7 +299,8 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
                              "honours a UTF-8 spreadsheet of this kind."));
 
     const QString sort = p.Parser.value(p.Sort);
-    bool known = false;
+    bool known = sort == QLatin1String("none");
+    o.Unsorted = known;
     for (const auto &[name, header] : kSorts) {
         if (sort == QLatin1String(name)) {
             o.SortHeader = QLatin1String(header);
@@ -225,7 +308,8 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
         }
     }
     if (!known)
-        Usage(QStringLiteral("Unknown sort '%1'; use name, path, size, extension or modified.").arg(sort));
+        Usage(QStringLiteral("Unknown sort '%1'; use name, path, size, extension, modified or none.")
+                  .arg(sort));
 
     o.OutputFile = p.Parser.value(p.Output);
     if (p.Parser.isSet(p.Output) && o.OutputFile.isEmpty())
@@ -234,11 +318,13 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
     o.ShowFolders = p.Parser.isSet(p.Folders);
     o.ShowFiles = !p.Parser.isSet(p.NoFiles);
     o.ShowExtensions = p.Parser.isSet(p.Extensions);
+    o.ShowHidden = p.Parser.isSet(p.All);
     o.Headers = !p.Parser.isSet(p.NoHeaders);
     o.GridLines = !p.Parser.isSet(p.NoGridLines);
     o.Count = p.Parser.isSet(p.Count);
     o.Recursive = p.Parser.isSet(p.Recursive) || p.Parser.isSet(p.MaxDepth);
     o.OneFileSystem = p.Parser.isSet(p.OneFileSystem);
+    o.FolderSizes = p.Parser.isSet(p.FolderSizes);
     o.Reverse = p.Parser.isSet(p.Reverse);
     if (p.Parser.isSet(p.MaxDepth)) {
         const qint64 depth = PositiveNumber(p.Parser.value(p.MaxDepth), "--max-depth");
@@ -274,11 +360,11 @@ TCliOptions ParseCommandLine(const QStringList &arguments)
         Usage(QStringLiteral("--extract and --to need --zip ARCHIVE."));
     if (positional.isEmpty())
         Usage(QStringLiteral("No FOLDER given."));
-    if (positional.size() > 1)
-        Usage(QStringLiteral("Only one FOLDER can be listed at a time."));
+    for (const QString &folder : positional)
+        if (folder.isEmpty())
+            Usage(QStringLiteral("The folder name is empty."));
+    o.Folders = positional;
     o.Folder = positional.first();
-    if (o.Folder.isEmpty())
-        Usage(QStringLiteral("The folder name is empty."));
     if (o.Format == FindExportFormat(QStringLiteral("xls")) && o.OutputFile.isEmpty())
         Usage(QStringLiteral("The xls format needs -o FILE."));
     if (o.Format == FindExportFormat(QStringLiteral("xlsx")) && o.OutputFile.isEmpty())

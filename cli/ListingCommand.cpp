@@ -108,10 +108,15 @@ void WriteListing(const TCliOptions &o, const TGridTable &sgFiles, const QString
 
 int RunListing(const TCliOptions &o, QIODevice &out)
 {
-    const QString folder = FullFolderPath(o.Folder);
-    CheckFolder(folder, o.Folder);
+    // Every folder is checked before anything is written.
+    QStringList folders;
+    for (const QString &given : o.Folders.isEmpty() ? QStringList{o.Folder} : o.Folders) {
+        folders << FullFolderPath(given);
+        CheckFolder(folders.last(), given);
+    }
     if (UsesTreeListing(o))
-        return RunTreeListing(o, folder, out);
+        return RunTreeListing(o, folders, out);
+    const QString &folder = folders.first();
 
     TListing listing;
     listing.sgFiles.SetShowHeader(o.Headers);
@@ -124,6 +129,7 @@ int RunListing(const TCliOptions &o, QIODevice &out)
     scan.ShowFiles = o.ShowFiles;
     scan.ShowFolders = o.ShowFolders;
     scan.ShowExtensions = o.ShowExtensions;
+    scan.ShowHidden = o.ShowHidden;
     scan.Mask = mask;
     scan.DecimalSeparator = DecimalSeparator();
     {

@@ -1,6 +1,7 @@
 #include "cli/TreeCommand.h"
 
 #include "cli/ListingCommand.h"
+#include "cli/StreamedListing.h"
 #include "cli/TerminalText.h"
 #include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
@@ -8,6 +9,7 @@
 #include "listing/FolderScan.h"
 #include "listing/Listing.h"
 #include "listing/TreeListing.h"
+#include "listing/TreeTableCells.h"
 #include "platform/LocaleServices.h"
 
 #include <QFile>
@@ -48,36 +50,13 @@ public:
     void Row(size_t index, TJsonRow &json) override
     {
         const TTreeRow &row = FListing.Row(index);
-        const TTreeFolder &folder = FListing.FolderOf(row);
-        json.NameBytes = QByteArray(row.Name);
-        json.Name = FListing.Name(row);
-        json.PathBytes = folder.Bytes;
-        json.Path = folder.Path;
-        json.Extension = row.IsFolder ? QString() : ExtractExtension(json.Name);
-        json.IsFolder = row.IsFolder;
-        json.Size = row.Size;
-        json.HasModified = row.Exists;
-        json.ModifiedMs = row.ModifiedMs;
-        json.OffsetSeconds = FListing.OffsetSeconds();
-        json.SizeText = FListing.SizeText(row, FCache);
-        json.ModifiedText = FListing.ModifiedText(row, FCache);
+        FillJsonRow(FListing, row, FListing.FolderOf(row), json, FCache);
     }
 
 private:
     TTreeListing &FListing;
     TTreeListing::TTextCache FCache;
 };
-
-TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
-{
-    TExportOptions options;
-    options.Headers = o.Headers;
-    options.GridLines = o.GridLines;
-    options.Heading = folder;
-    options.ShowExtensions = o.ShowExtensions;
-    options.Encoding = o.Encoding;
-    return options;
-}
 
 // The display table a part at a time, so a big tree is never all text at
 // once. Making a part's cells costs more than writing it: the next parts are
@@ -96,22 +75,22 @@ void WriteInParts(const TCliOptions &o,
     }
     TExportOptions options = WriterOptions(o, folder);
 
-    struct TPart
-    {
-        TGridTable Cells;
-        std::future<void> Made;
-    };
     const size_t parts = std::max<size_t>(1, (listing.Count() + kChunkRows - 1) / kChunkRows);
     const size_t makers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
     // A part's cache is free again once the part made with it has been written.
     std::vector<TTreeListing::TTextCache> caches(makers);
+    struct TPart
+    {
+        TTreeTableCells Cells;
+        std::future<void> Made;
+    };
     std::deque<TPart> ahead;
     size_t started = 0;
     const auto startNext = [&] {
-        TPart &part = ahead.emplace_back(TPart{grid, {}});
+        TPart &part = ahead.emplace_back(TPart{TTreeTableCells(listing, grid, false), {}});
         TTreeListing::TTextCache &cache = caches[started % makers];
-        part.Made = std::async(std::launch::async, [&listing, &part, &cache, first = started * kChunkRows] {
-            listing.FillDisplayTable(first, kChunkRows, part.Cells, false, cache);
+        part.Made = std::async(std::launch::async, [&part, &cache, first = started * kChunkRows] {
+            part.Cells.Fill(first, kChunkRows, cache);
         });
         ++started;
     };
@@ -142,27 +121,54 @@ void WriteInParts(const TCliOptions &o,
 
 } // namespace
 
-bool UsesTreeListing(const TCliOptions &o)
+TExportOptions WriterOptions(const TCliOptions &o, const QString &folder)
 {
-    return o.Recursive || o.Format->RowsWriter || o.Limit >= 0 || o.Reverse;
+    TExportOptions options;
+    options.Headers = o.Headers;
+    options.GridLines = o.GridLines;
+    options.Heading = folder;
+    options.ShowExtensions = o.ShowExtensions;
+    options.Encoding = o.Encoding;
+    return options;
 }
 
-int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
+bool UsesTreeListing(const TCliOptions &o)
 {
+    return o.Recursive || o.Format->RowsWriter || o.Limit >= 0 || o.Reverse || o.Folders.size() > 1
+        || o.FolderSizes || o.Unsorted;
+}
+
+int RunTreeListing(const TCliOptions &o, const QStringList &folders, QIODevice &out)
+{
+    // The heading and the page title name the one folder, or every folder.
+    const QString folder = folders.join(QStringLiteral(", "));
     TTreeOptions options;
     QString mask = o.Mask;
     CorrectMask(mask);
     options.Scan.ShowFiles = o.ShowFiles;
     options.Scan.ShowFolders = o.ShowFolders;
     options.Scan.ShowExtensions = o.ShowExtensions;
+    options.Scan.ShowHidden = o.ShowHidden;
     options.Scan.Mask = mask;
     options.Scan.DecimalSeparator = DecimalSeparator();
     options.MaxDepth = o.Recursive ? o.MaxDepth : 1;
     options.OneFileSystem = o.OneFileSystem;
+    options.FolderSizes = o.FolderSizes;
 
     TTreeWalk walk(options);
-    TTreeProgress progress(walk, isatty(STDERR_FILENO) == 1);
-    walk.Run(folder, [&progress](const QString &path, const QString &message) {
+    // Rows written to the terminal as they are found leave no line to rewrite.
+    const bool streamed = CanStream(o);
+    TTreeProgress progress(walk,
+        isatty(STDERR_FILENO) == 1 && !(streamed && o.OutputFile.isEmpty() && isatty(STDOUT_FILENO) == 1));
+    if (streamed) {
+        const auto [folderRows, fileRows] = RunStreamedListing(o, folders, folder, walk, progress, out);
+        progress.Stop();
+        if (o.Count) {
+            PrintToStderr(CountLabelText(int(folderRows), int(fileRows)) + QLatin1Char('\n'));
+        }
+        return progress.Failed() ? 1 : 0;
+    }
+    walk.Run(folders, [&progress](const QString &path, const QString &message) {
         progress.Error(path, message);
     });
     progress.Stop();
@@ -173,7 +179,7 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
     columns.sgFiles.SetShowVertLines(o.GridLines);
     columns.sgFiles.SetShowHorzLines(o.GridLines);
     TTreeListing listing(walk);
-    if (!walk.Rows().empty())
+    if (!walk.Rows().empty() && !o.Unsorted)
         listing.Sort(columns.SortChoice(o.SortHeader));
     if (o.Reverse)
         listing.Reverse();
@@ -194,10 +200,10 @@ int RunTreeListing(const TCliOptions &o, const QString &folder, QIODevice &out)
         WriteListing(o, columns.sgFiles, folder, out);
     }
     if (o.Count) {
-        int folders = 0;
+        int folderRows = 0;
         for (size_t i = 0; i < listing.Count(); ++i)
-            folders += listing.Row(i).IsFolder ? 1 : 0;
-        PrintToStderr(CountLabelText(folders, int(listing.Count()) - folders) + QLatin1Char('\n'));
+            folderRows += listing.Row(i).IsFolder ? 1 : 0;
+        PrintToStderr(CountLabelText(folderRows, int(listing.Count()) - folderRows) + QLatin1Char('\n'));
     }
     return progress.Failed() ? 1 : 0;
 }

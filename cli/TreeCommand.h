@@ -9,7 +9,10 @@ class QIODevice;
 // asking for what only it offers (json, jsonl, --limit, --reverse).
 bool UsesTreeListing(const TCliOptions &options);
 
-// Lists folder (absolute, checked) and, when asked, the folders below it;
+// What the writers of a tree listing are told, heading the folder (or folders).
+TExportOptions WriterOptions(const TCliOptions &options, const QString &heading);
+
+// Lists the folders (absolute, checked) and, when asked, the folders below them, as one table;
 // writes the sorted rows with the chosen writer. Returns the exit status:
-// 1 when a folder below the top was left out, else 0.
-int RunTreeListing(const TCliOptions &options, const QString &folder, QIODevice &out);
+// 1 when a folder below a top was left out, else 0.
+int RunTreeListing(const TCliOptions &options, const QStringList &folders, QIODevice &out);

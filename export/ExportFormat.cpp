@@ -14,7 +14,7 @@
 namespace {
 
 void WriteDelimited(
-    const TExportTarget &target, QChar delimiter, const TExportOptions &options, const TGridTable &grid)
+    const TExportTarget &target, QChar delimiter, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
         GridToDelimited(*target.Device, delimiter, options.Headers, grid, options.Encoding);
@@ -22,17 +22,17 @@ void WriteDelimited(
         GridToDelimited(target.FileName, delimiter, options.Headers, grid, options.Encoding);
 }
 
-void WriteTabs(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteTabs(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     WriteDelimited(target, QLatin1Char('\t'), options, grid);
 }
 
-void WriteCommas(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteCommas(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     WriteDelimited(target, QLatin1Char(','), options, grid);
 }
 
-void WriteHTML(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteHTML(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
         GridToHTML(*target.Device, target.FileName, grid, options.Heading, options.Headers, options.Encoding);
@@ -40,7 +40,7 @@ void WriteHTML(const TExportTarget &target, const TExportOptions &options, const
         GridToHTML(target.FileName, grid, options.Heading, options.Headers, options.Encoding);
 }
 
-void WriteXLS(const TExportTarget &target, const TExportOptions &options, const TGridTable &grid)
+void WriteXLS(const TExportTarget &target, const TExportOptions &options, const ITableCells &grid)
 {
     if (target.Device)
         GridToXLS(*target.Device, options.Headers, options.GridLines, grid, options.Encoding);
@@ -48,7 +48,7 @@ void WriteXLS(const TExportTarget &target, const TExportOptions &options, const 
         GridToXLS(target.FileName, options.Headers, options.GridLines, grid, options.Encoding);
 }
 
-void WriteClipboard(const TExportTarget &, const TExportOptions &, const TGridTable &grid)
+void WriteClipboard(const TExportTarget &, const TExportOptions &, const ITableCells &grid)
 {
     GridToClipboard(grid);
 }
@@ -151,7 +151,7 @@ const TExportFormat *FindExportFormat(const QString &name)
 void ExportGrid(const TExportFormat &format,
     const TExportTarget &target,
     const TExportOptions &options,
-    const TGridTable &grid)
+    const ITableCells &grid)
 {
     if (!format.Writer)
         throw EError(QStringLiteral("The %1 format writes a listing's rows, not a table")

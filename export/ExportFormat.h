@@ -36,7 +36,7 @@ struct TExportTarget
     QIODevice *Device = nullptr;
 };
 
-using TExportWriter = void (*)(const TExportTarget &, const TExportOptions &, const TGridTable &);
+using TExportWriter = void (*)(const TExportTarget &, const TExportOptions &, const ITableCells &);
 
 // A listing's rows as data (sizes in bytes, times as times, names' own bytes),
 // handed out one at a time so no format needs them all as text at once.
@@ -84,4 +84,4 @@ void ExportRows(const TExportFormat &format,
 void ExportGrid(const TExportFormat &format,
     const TExportTarget &target,
     const TExportOptions &options,
-    const TGridTable &grid);
+    const ITableCells &grid);

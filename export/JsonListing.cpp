@@ -149,10 +149,14 @@ void TJsonListingWriter::Write(const TJsonRow &row)
     s.Writer.Key("type");
     s.Writer.String(row.IsFolder ? "folder" : "file");
     s.Writer.Key("size");
-    if (row.IsFolder)
+    if (row.IsFolder && !row.SizeIsTotal)
         s.Writer.Null();
     else
         s.Writer.Int64(row.Size);
+    if (row.SizeIsTotal) {
+        s.Writer.Key("sizeIsTotal");
+        s.Writer.Bool(true);
+    }
     s.Writer.Key("modified");
     const QString modified = row.HasModified ? Iso8601Text(row.ModifiedMs, row.OffsetSeconds) : QString();
     if (!modified.isNull())
@@ -166,6 +170,12 @@ void TJsonListingWriter::Write(const TJsonRow &row)
         s.Buffer.Put('\n');
     if (s.Buffer.GetSize() >= kFlushAt)
         s.Flush();
+}
+
+void TJsonListingWriter::Push()
+{
+    FState->Flush();
+    FState->Sink.Flush();
 }
 
 void TJsonListingWriter::Finish()

@@ -18,7 +18,8 @@ struct TJsonRow
     QByteArray PathBytes;
     QString Extension;
     bool IsFolder = false;
-    int64_t Size = 0; // files only
+    int64_t Size = 0; // files only, and folders whose size is a total
+    bool SizeIsTotal = false; // a folder's: the files below it, each counted once
     bool HasModified = true;
     int64_t ModifiedMs = 0; // Unix milliseconds
     int OffsetSeconds = 0; // the local offset the texts were made with
@@ -41,6 +42,8 @@ public:
     void Write(const TJsonRow &row);
     // Ends the array and writes out what is buffered.
     void Finish();
+    // Writes out the rows so far, through the sink, while more are to come.
+    void Push();
 
 private:
     struct TState;

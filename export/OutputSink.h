@@ -34,9 +34,10 @@ public:
     }
     // Writes out the buffer and closes the descriptor (a device stays open).
     void Close();
+    // Writes out the buffer now, for a reader waiting on what came so far.
+    void Flush();
 
 private:
-    void Flush();
     void WriteOut(const char *data, qsizetype size);
     [[noreturn]] void Fail(int err) const;
 

@@ -190,7 +190,7 @@ void TXLSWriter::CellStr(uint16_t vCol, uint16_t vRow, const QString &aValue, TS
     fstream->Write(text.constData(), n);
 }
 
-void TXLSWriter::WriteGrid(bool headers, bool gridLines, const TGridTable &grid)
+void TXLSWriter::WriteGrid(bool headers, bool gridLines, const ITableCells &grid)
 {
     const TSetOfAtribut data =
         gridLines ? TSetOfAtribut{acBottomBorder, acTopBorder, acRightBorder, acLeftBorder} : TSetOfAtribut{};
@@ -229,7 +229,7 @@ void TXLSWriter::WriteGrid(bool headers, bool gridLines, const TGridTable &grid)
 void GridToXLS(const QString &fileName,
     bool headers,
     bool gridLines,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const TTextEncoding &encoding)
 {
     CheckCodePage(encoding);
@@ -238,7 +238,7 @@ void GridToXLS(const QString &fileName,
 }
 
 void GridToXLS(
-    QIODevice &device, bool headers, bool gridLines, const TGridTable &grid, const TTextEncoding &encoding)
+    QIODevice &device, bool headers, bool gridLines, const ITableCells &grid, const TTextEncoding &encoding)
 {
     CheckCodePage(encoding);
     TXLSWriter writer(device, encoding);

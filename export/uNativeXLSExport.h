@@ -96,15 +96,15 @@ private:
     friend void GridToXLS(const QString &fileName,
         bool headers,
         bool gridLines,
-        const TGridTable &grid,
+        const ITableCells &grid,
         const TTextEncoding &encoding);
     friend void GridToXLS(QIODevice &device,
         bool headers,
         bool gridLines,
-        const TGridTable &grid,
+        const ITableCells &grid,
         const TTextEncoding &encoding);
 
-    void WriteGrid(bool headers, bool gridLines, const TGridTable &grid);
+    void WriteGrid(bool headers, bool gridLines, const ITableCells &grid);
 
     void WriteBOF();
     void WriteCodePage();
@@ -122,10 +122,10 @@ private:
 void GridToXLS(const QString &fileName,
     bool headers,
     bool gridLines,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const TTextEncoding &encoding = AnsiEncoding());
 void GridToXLS(QIODevice &device,
     bool headers,
     bool gridLines,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const TTextEncoding &encoding = AnsiEncoding());

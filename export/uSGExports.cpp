@@ -74,7 +74,7 @@ void AppendDelimitedCell(QString &line, const QString &text)
     line += QLatin1Char('"');
 }
 
-void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const TGridTable &grid)
+void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const ITableCells &grid)
 {
     const int columns = grid.ColumnCount();
     QString line;
@@ -133,7 +133,7 @@ QString Escaped(QLatin1String before, const QString &text, QLatin1String after)
 
 void WriteHTML(TTextFileOutput &out,
     const QString &fileName,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const QString &heading,
     bool headers)
 {
@@ -201,7 +201,7 @@ void WriteHTML(TTextFileOutput &out,
     out.Close();
 }
 
-QString ClipboardText(const TGridTable &grid)
+QString ClipboardText(const ITableCells &grid)
 {
     QString text;
     const int columns = grid.ColumnCount();
@@ -228,7 +228,7 @@ QString KeptAsText(const QString &text)
 void GridToDelimited(const QString &fileName,
     QChar delimiter,
     bool headers,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const TTextEncoding &encoding)
 {
     TTextFileOutput out(fileName, encoding);
@@ -236,19 +236,19 @@ void GridToDelimited(const QString &fileName,
 }
 
 void GridToDelimited(
-    QIODevice &device, QChar delimiter, bool headers, const TGridTable &grid, const TTextEncoding &encoding)
+    QIODevice &device, QChar delimiter, bool headers, const ITableCells &grid, const TTextEncoding &encoding)
 {
     TTextFileOutput out(device, encoding);
     WriteDelimited(out, delimiter, headers, grid);
 }
 
-void GridToClipboard(const TGridTable &grid)
+void GridToClipboard(const ITableCells &grid)
 {
     Clipboard().SetText(ClipboardText(grid));
 }
 
 void GridToHTML(const QString &fileName,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const QString &heading,
     bool headers,
     const TTextEncoding &encoding)
@@ -259,7 +259,7 @@ void GridToHTML(const QString &fileName,
 
 void GridToHTML(QIODevice &device,
     const QString &fileName,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const QString &heading,
     bool headers,
     const TTextEncoding &encoding)

@@ -20,28 +20,28 @@ QString KeptAsText(const QString &text);
 void GridToDelimited(const QString &fileName,
     QChar delimiter,
     bool headers,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const TTextEncoding &encoding = AnsiEncoding());
 void GridToDelimited(QIODevice &device,
     QChar delimiter,
     bool headers,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const TTextEncoding &encoding = AnsiEncoding());
 
 // Every column, hidden ones included, TAB between cells and CR between rows,
 // as the whole content of the clipboard.
-void GridToClipboard(const TGridTable &grid);
+void GridToClipboard(const ITableCells &grid);
 
 // A small HTML page of the visible columns; fileName gives the page title.
 // The page declares the charset it is written in.
 void GridToHTML(const QString &fileName,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const QString &heading,
     bool headers,
     const TTextEncoding &encoding = AnsiEncoding());
 void GridToHTML(QIODevice &device,
     const QString &fileName,
-    const TGridTable &grid,
+    const ITableCells &grid,
     const QString &heading,
     bool headers,
     const TTextEncoding &encoding = AnsiEncoding());

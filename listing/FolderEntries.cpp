@@ -25,14 +25,15 @@ constexpr unsigned kMaxThreads = 4;
 
 } // namespace
 
-TFolderEntries::TFolderEntries(DIR *dir, TScanTicker *ticker)
+TFolderEntries::TFolderEntries(DIR *dir, TScanTicker *ticker, bool hidden)
     : FFd(dirfd(dir))
     , FTicker(ticker)
 {
     while (const dirent *entry = readdir(dir)) {
         if (ticker && (FStarts.size() & 4095) == 0)
             ticker->Tick(int(FStarts.size()), -1);
-        if (entry->d_name[0] == '.')
+        const char *n = entry->d_name;
+        if (n[0] == '.' && (!hidden || n[1] == '\0' || (n[1] == '.' && n[2] == '\0')))
             continue;
         FStarts.push_back(FText.size());
         FText.append(entry->d_name);
@@ -125,6 +126,8 @@ void TFolderEntries::StatBatch(size_t batch)
             s.AccessMs = UnixMs(st.st_atim);
             s.Device = st.st_dev;
             s.Inode = st.st_ino;
+            s.Regular = S_ISREG(st.st_mode);
+            s.Links = uint64_t(st.st_nlink);
         }
     }
     FDone[batch].store(true, std::memory_order_release);

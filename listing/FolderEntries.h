@@ -22,12 +22,15 @@ struct TEntryStat
     int64_t Size = 0;
     int64_t ModifiedMs = 0; // Unix milliseconds
     int64_t AccessMs = 0;
-    dev_t Device = 0; // which folder this is, when it is one
+    dev_t Device = 0; // which folder this is, when it is one; with Inode, which file
     ino_t Inode = 0;
+    // For counting a file once however many names it has.
+    bool Regular = false;
+    uint64_t Links = 0;
 };
 
 // The entries of an open folder in the order the system gives them, without
-// the names that begin with ".".
+// "." and ".."; without every name that begins with "." unless hidden ones are asked for.
 class TFolderEntries
 {
 public:
@@ -36,7 +39,7 @@ public:
     // threads when the folder is big; the calling thread reads the results in
     // order, taking any batch no helper has begun itself, so rows can be made
     // while later entries are still being looked at.
-    TFolderEntries(DIR *dir, TScanTicker *ticker = nullptr);
+    TFolderEntries(DIR *dir, TScanTicker *ticker = nullptr, bool hidden = false);
     ~TFolderEntries();
     TFolderEntries(const TFolderEntries &) = delete;
     TFolderEntries &operator=(const TFolderEntries &) = delete;

@@ -161,7 +161,7 @@ void ScanFolder(const QString &folder,
             const QString shownP = ShownFileName(P);
             const bool wholeMask = options.Mask == QLatin1String("*.*");
             TScanTicker ticker(options.OnProgress, options.Clock);
-            TFolderEntries entries(dir.get(), &ticker);
+            TFolderEntries entries(dir.get(), &ticker, options.ShowHidden);
             if (options.ShowFiles)
                 sgFileList.ReserveRows(std::max(entries.MaxFiles(), 1));
             if (options.ShowFolders)

@@ -14,6 +14,7 @@ struct TScanOptions
     bool ShowFiles = true;
     bool ShowFolders = false;
     bool ShowExtensions = false;
+    bool ShowHidden = false; // names beginning with "." too
     QString Mask = QStringLiteral("*.*");
     QChar DecimalSeparator = QLatin1Char('.');
     // Told how far a scan that has run for half a second has come, a few

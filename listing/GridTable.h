@@ -2,21 +2,13 @@
 #pragma once
 
 #include "listing/CellColumn.h"
+#include "listing/TableCells.h"
 
 #include <QString>
 #include <QStringView>
 
 #include <functional>
 #include <vector>
-
-struct TGridColumn
-{
-    QString Name; // the column's name in the window, e.g. scName
-    QString Header; // shown in the header row; the sort's key too
-    bool Visible = true;
-    int Width = 64;
-    bool ReadOnly = true;
-};
 
 // Told of changes so a view can follow; data rules never depend on it.
 class IGridObserver
@@ -33,20 +25,20 @@ public:
 // row count and a selected row. Cells outside the table read as empty text
 // and ignore writes. Each column keeps its cells compactly (TCellColumn), so a
 // read makes its text anew.
-class TGridTable
+class TGridTable final : public ITableCells
 {
 public:
     explicit TGridTable(std::vector<TGridColumn> columns);
 
-    int ColumnCount() const { return int(FColumns.size()); }
-    const TGridColumn &Columns(int i) const { return FColumns[size_t(i)]; }
+    int ColumnCount() const override { return int(FColumns.size()); }
+    const TGridColumn &Columns(int i) const override { return FColumns[size_t(i)]; }
     void SetColumnVisible(int i, bool visible);
     int ColumnIndex(const QString &name) const; // -1 when there is none
 
-    int RowCount() const { return FRowCount; }
+    int RowCount() const override { return FRowCount; }
     void SetRowCount(int count);
 
-    QString Cells(int col, int row) const;
+    QString Cells(int col, int row) const override;
     void SetCells(int col, int row, const QString &text);
     // The same reads and writes without a text of their own: the view is valid
     // until the next write to the table or the next use of scratch.

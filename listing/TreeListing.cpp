@@ -19,7 +19,7 @@ namespace {
 enum class TKey { kName, kPathName, kSize, kExtension, kModified, kNone };
 
 // The keys of the sort choices 0 Name, 1 Path, 2 Size, 3 Extension, 4 Last modified.
-TKey KeyOf(int choice, bool folders)
+TKey KeyOf(int choice, bool folders, bool totals = false)
 {
     switch (choice) {
     case 0:
@@ -27,7 +27,7 @@ TKey KeyOf(int choice, bool folders)
     case 1:
         return TKey::kPathName;
     case 2:
-        return folders ? TKey::kName : TKey::kSize;
+        return folders && !totals ? TKey::kName : TKey::kSize;
     case 3:
         return folders ? TKey::kName : TKey::kExtension;
     case 4:
@@ -140,7 +140,7 @@ TTreeListing::TTextCache::TTextCache()
 
 QString TTreeListing::SizeText(const TTreeRow &row, TTextCache &cache) const
 {
-    if (row.IsFolder)
+    if (row.IsFolder && !row.SizeIsTotal)
         return QString();
     // Sizes repeat in a big tree, but not all: a few recent texts are kept.
     TTextCache::TText &slot = cache.FSizes[size_t(row.Size) % cache.FSizes.size()];
@@ -189,7 +189,7 @@ std::vector<uint32_t> TTreeListing::FolderRanks() const
 std::vector<uint32_t> TTreeListing::SortGroup(
     std::vector<uint32_t> group, int choice, bool folders, const std::vector<uint32_t> &rank) const
 {
-    const TKey key = KeyOf(choice, folders);
+    const TKey key = KeyOf(choice, folders, FWalk.Options().FolderSizes);
     if (key == TKey::kNone || group.size() < 2)
         return group;
     const std::vector<TTreeRow> &rows = FWalk.Rows();
@@ -257,9 +257,12 @@ std::vector<uint32_t> TTreeListing::SortGroup(
         int c = 0;
         if (key == TKey::kPathName)
             c = Sign(rank[ra.Folder], rank[rb.Folder]);
-        if (c == 0 && key == TKey::kSize)
-            c = ra.Size < rb.Size ? -1 : (ra.Size > rb.Size ? 1 : 0);
-        else if (c == 0 && key == TKey::kModified)
+        if (c == 0 && key == TKey::kSize) {
+            // A folder without a total (a link, a folder not read) is the smallest.
+            const int64_t sa = ra.IsFolder && !ra.SizeIsTotal ? -1 : ra.Size;
+            const int64_t sb = rb.IsFolder && !rb.SizeIsTotal ? -1 : rb.Size;
+            c = sa < sb ? -1 : (sa > sb ? 1 : 0);
+        } else if (c == 0 && key == TKey::kModified)
             c = Sign(numbers[size_t(a)], numbers[size_t(b)]);
         else if (c == 0)
             c = Sign(textRanks[size_t(a)], textRanks[size_t(b)]);
@@ -290,7 +293,16 @@ void TTreeListing::Sort(int choice)
 
 void TTreeListing::Reverse()
 {
-    std::reverse(FOrder.begin(), FOrder.end());
+    if (!FWalk.Options().FolderSizes) {
+        std::reverse(FOrder.begin(), FOrder.end());
+        return;
+    }
+    // With totals the biggest folders come first, and folders still before files.
+    const auto files = std::find_if(FOrder.begin(), FOrder.end(), [this](uint32_t i) {
+        return !FWalk.Rows()[i].IsFolder;
+    });
+    std::reverse(FOrder.begin(), files);
+    std::reverse(files, FOrder.end());
 }
 
 void TTreeListing::Limit(int64_t count)
@@ -311,16 +323,24 @@ void TTreeListing::FillDisplayTable(
     sgFiles.SetRowCount(int(count));
     for (size_t i = 0; i < count; ++i) {
         const TTreeRow &row = Row(first + i);
-        const TTreeFolder &folder = FolderOf(row);
-        const int r = int(i);
-        const QString name = Name(row);
-        if (fullPaths)
-            sgFiles.SetCells(fcPathHolder, r, folder.Path + name);
-        sgFiles.SetCells(fcName, r, NameCell(row, name));
-        sgFiles.SetCells(fcPath, r, folder.Path);
-        sgFiles.SetCells(fcSize, r, SizeText(row, cache));
-        if (!row.IsFolder)
-            sgFiles.SetCells(fcExtension, r, ExtractExtension(name));
-        sgFiles.SetCells(fcLastModified, r, ModifiedText(row, cache));
+        SetRowCells(sgFiles, int(i), row, FolderOf(row), fullPaths, cache);
     }
+}
+
+void TTreeListing::SetRowCells(TGridTable &sgFiles,
+    int r,
+    const TTreeRow &row,
+    const TTreeFolder &folder,
+    bool fullPaths,
+    TTextCache &cache) const
+{
+    const QString name = Name(row);
+    if (fullPaths)
+        sgFiles.SetCells(fcPathHolder, r, folder.Path + name);
+    sgFiles.SetCells(fcName, r, NameCell(row, name));
+    sgFiles.SetCells(fcPath, r, folder.Path);
+    sgFiles.SetCells(fcSize, r, SizeText(row, cache));
+    if (!row.IsFolder)
+        sgFiles.SetCells(fcExtension, r, ExtractExtension(name));
+    sgFiles.SetCells(fcLastModified, r, ModifiedText(row, cache));
 }

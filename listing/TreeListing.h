@@ -69,6 +69,14 @@ public:
     // once, each with a cache of its own.
     void FillDisplayTable(
         size_t first, size_t count, TGridTable &sgFiles, bool fullPaths, TTextCache &cache) const;
+    // One row's cells into row r of sgFiles; the row need not be one of the
+    // listing's (a walk hands rows out while it runs).
+    void SetRowCells(TGridTable &sgFiles,
+        int r,
+        const TTreeRow &row,
+        const TTreeFolder &folder,
+        bool fullPaths,
+        TTextCache &cache) const;
 
 private:
     std::vector<uint32_t> SortGroup(

@@ -23,6 +23,18 @@ struct TTreeWalk::TBatch
     std::string Names;
     std::vector<uint32_t> Offsets; // of each row's name in Names
     std::vector<TTreeRow> Rows;
+    // For the folder totals: the bytes of the files with one name, the files
+    // with more, and which folder each folder row names.
+    int64_t OwnBytes = 0;
+    struct TLinked
+    {
+        uint64_t Device;
+        uint64_t Inode;
+        int64_t Size;
+    };
+    std::vector<TLinked> Linked;
+    std::vector<std::pair<uint32_t, uint32_t>> Children; // row, folder
+    std::exception_ptr Error; // the rows were left out, the totals kept
 };
 
 // Folders waiting to be read, taken last in first out so the walk goes deep
@@ -108,6 +120,16 @@ bool IsRealFolder(int dirFd, const char *name, unsigned char type)
     return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A file the totals count: a regular file itself, not a link to one.
+bool IsRegularFile(int dirFd, const char *name, unsigned char type)
+{
+    if (type != DT_UNKNOWN)
+        return type == DT_REG;
+    struct stat st
+    { };
+    return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+}
+
 bool IsSuspect(char16_t u)
 {
     return u < 32 || u == ':' || u == '"' || u == '<' || u == '>' || u == '|';
@@ -154,27 +176,67 @@ TTreeWalk::~TTreeWalk() = default;
 
 void TTreeWalk::Run(const QString &folder, const TErrorHandler &onError)
 {
+    Run(QStringList{folder}, onError);
+}
+
+void TTreeWalk::Run(const QStringList &folders, const TErrorHandler &onError)
+{
+    Run(folders, onError, {});
+}
+
+void TTreeWalk::Run(const QStringList &folders, const TErrorHandler &onError, const TRowsHandler &onRows)
+{
+    FStreaming = bool(onRows);
     FOffset = LocalOffsetSecondsNow();
-    TTreeFolder top;
-    top.Path = FolderWithDelimiter(folder);
-    top.Bytes = QFile::encodeName(top.Path);
-    struct stat st
-    { };
-    if (::stat(top.Bytes.constData(), &st) == 0)
-        FTopDevice = st.st_dev;
-    FFolders.push_back(top);
+    for (const QString &folder : folders) {
+        TTreeFolder top;
+        top.Path = FolderWithDelimiter(folder);
+        top.Bytes = QFile::encodeName(top.Path);
+        top.Top = uint32_t(FFolders.size());
+        struct stat st
+        { };
+        FTopDevices.push_back(::stat(top.Bytes.constData(), &st) == 0 ? st.st_dev : 0);
+        FFolders.push_back(top);
+    }
+    FTopCount = uint32_t(FFolders.size());
     // Enough for the folders a deep-first walk has begun, and far below any
-    // descriptor limit however deep the tree.
-    FOpen = std::make_unique<TOpenFolders>(64);
+    // descriptor limit however deep the tree; the tops are kept throughout.
+    FOpen = std::make_unique<TOpenFolders>(64 + FTopCount);
 
     TQueue queue;
-    queue.Push({0});
+    std::vector<uint32_t> tops(FTopCount);
+    for (uint32_t i = 0; i < FTopCount; ++i)
+        tops[i] = i;
+    queue.Push(tops);
     std::vector<std::thread> walkers;
     const int count = WalkerCount(FOptions.Threads);
+    FWalking = count;
+    // The walkers are stopped and waited for whatever ends the walk, the
+    // rows handler's errors too.
+    struct TJoiner
+    {
+        TQueue &Queue;
+        std::vector<std::thread> &Walkers;
+        ~TJoiner()
+        {
+            if (std::uncaught_exceptions() > 0)
+                Queue.Stop();
+            for (std::thread &t : Walkers)
+                if (t.joinable())
+                    t.join();
+        }
+    } joiner{queue, walkers};
     for (int i = 0; i < count; ++i)
         walkers.emplace_back([this, &queue, &onError] {
             Worker(queue, onError);
+            {
+                const std::lock_guard lock(FStreamLock);
+                --FWalking;
+            }
+            FStreamReady.notify_all();
         });
+    if (onRows)
+        Deliver(queue, onRows);
     for (std::thread &t : walkers)
         t.join();
     FOpen.reset();
@@ -190,12 +252,23 @@ void TTreeWalk::Worker(TQueue &queue, const TErrorHandler &onError)
         try {
             std::unique_ptr<TBatch> batch = ScanOne(folder, queue);
             if (batch) {
+                const std::exception_ptr error = batch->Error;
                 FRowsFound.fetch_add(int64_t(batch->Rows.size()), std::memory_order_relaxed);
-                const std::lock_guard lock(FLock);
-                FBatches.push_back(std::move(batch));
+                if (FStreaming) {
+                    {
+                        const std::lock_guard lock(FStreamLock);
+                        FStreamed.push_back(std::move(batch));
+                    }
+                    FStreamReady.notify_all();
+                } else {
+                    const std::lock_guard lock(FLock);
+                    FBatches.push_back(std::move(batch));
+                }
+                if (error)
+                    std::rethrow_exception(error);
             }
         } catch (const EError &e) {
-            if (folder == 0) {
+            if (folder < FTopCount) {
                 const std::lock_guard lock(FLock);
                 FTopError = std::current_exception();
                 queue.Stop();
@@ -219,6 +292,36 @@ void TTreeWalk::Worker(TQueue &queue, const TErrorHandler &onError)
     }
 }
 
+void TTreeWalk::Deliver(TQueue &queue, const TRowsHandler &onRows)
+{
+    bool wanted = true;
+    std::unique_lock lock(FStreamLock);
+    for (;;) {
+        FStreamReady.wait(lock, [this] {
+            return !FStreamed.empty() || FWalking == 0;
+        });
+        if (FStreamed.empty())
+            return;
+        const std::unique_ptr<TBatch> batch = std::move(FStreamed.front());
+        FStreamed.pop_front();
+        const bool more = !FStreamed.empty();
+        lock.unlock();
+        if (wanted && !batch->Rows.empty()) {
+            TTreeFolder folder;
+            {
+                const std::lock_guard folders(FLock);
+                folder = FFolders[batch->Folder];
+            }
+            for (size_t i = 0; i < batch->Rows.size(); ++i)
+                batch->Rows[i].Name = batch->Names.data() + batch->Offsets[i];
+            wanted = onRows(folder, batch->Rows, more);
+            if (!wanted)
+                queue.Stop();
+        }
+        lock.lock();
+    }
+}
+
 std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &queue)
 {
     TTreeFolder folder;
@@ -226,7 +329,7 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         const std::lock_guard lock(FLock);
         folder = FFolders[index];
     }
-    const bool top = index == 0;
+    const bool top = index < FTopCount;
     int fd = -1;
     if (top) {
         fd = ::open(folder.Bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -237,7 +340,7 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
             ::close(fd);
             throw EError(SysErrorMessage(errno));
         }
-        FOpen->Keep(0, std::make_shared<TFolderFd>(kept), 0);
+        FOpen->Keep(index, std::make_shared<TFolderFd>(kept), 0);
     } else {
         fd = OpenFolder(index);
         // As long as a path could be, and no longer: its text is held whole.
@@ -245,7 +348,7 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
             ::close(fd);
             throw EError(SysErrorMessage(ENAMETOOLONG));
         }
-        if (FOptions.OneFileSystem && folder.Device != FTopDevice) {
+        if (FOptions.OneFileSystem && folder.Device != FTopDevices[folder.Top]) {
             ::close(fd);
             return nullptr;
         }
@@ -256,16 +359,27 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         ::close(fd);
         throw EError(SysErrorMessage(err));
     }
-    TFolderEntries entries(dir.get());
     const TScanOptions &o = FOptions.Scan;
+    const bool sizes = FOptions.FolderSizes;
+    TFolderEntries entries(dir.get(), nullptr, o.ShowHidden || sizes);
     const bool wholeMask = o.Mask == QLatin1String("*.*");
-    const bool descend = FOptions.MaxDepth <= 0 || folder.Depth < FOptions.MaxDepth;
+    const bool withinDepth = FOptions.MaxDepth <= 0 || folder.Depth < FOptions.MaxDepth;
+    const bool descend = withinDepth || sizes;
     const TPathFacts folderFacts(folder.Path);
+    bool listing = folder.Listed;
 
     auto batch = std::make_unique<TBatch>();
     batch->Folder = index;
-    std::vector<std::pair<const char *, QString>> below;
-    std::vector<std::pair<dev_t, ino_t>> identities;
+    struct TBelow
+    {
+        const char *Raw;
+        QString Name;
+        bool Listed;
+        int64_t Row; // the folder's own row, -1 when it has none
+        dev_t Device;
+        ino_t Inode;
+    };
+    std::vector<TBelow> below;
     for (int e = 0; e < entries.Count(); ++e) {
         const TEntryStat &st = entries.Stat(e);
         const char *raw = entries.Name(e);
@@ -276,19 +390,39 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
                 name = QString::fromUtf8(raw);
             return name;
         };
+        if (sizes && st.Exists && st.Regular && IsRegularFile(dirfd(dir.get()), raw, entries.Type(e))) {
+            if (st.Links > 1)
+                batch->Linked.push_back({st.Device, st.Inode, st.Size});
+            else
+                batch->OwnBytes += st.Size;
+        }
+        // Only the totals see a hidden name that was not asked for.
+        const bool shown = listing && (o.ShowHidden || raw[0] != '.');
         bool listed = false;
-        if (!st.IsFolder && o.ShowFiles) {
+        if (shown && !st.IsFolder && o.ShowFiles) {
             if (!wholeMask && !MaskAccepts(o.Mask, ExtractExtension(decoded())))
                 continue;
-            // Only a path that may fail is put together and checked in full.
-            const TPathFacts nameFacts(raw);
-            const qsizetype length = nameFacts.Ascii ? nameFacts.Length : decoded().size();
-            if (folderFacts.Suspect || nameFacts.Suspect || folderFacts.Length + length >= 248)
-                CheckPathText(folder.Path + decoded());
-            if (!st.Exists)
-                throw EError(QStringLiteral("The specified file was not found"));
+            try {
+                // Only a path that may fail is put together and checked in full.
+                const TPathFacts nameFacts(raw);
+                const qsizetype length = nameFacts.Ascii ? nameFacts.Length : decoded().size();
+                if (folderFacts.Suspect || nameFacts.Suspect || folderFacts.Length + length >= 248)
+                    CheckPathText(folder.Path + decoded());
+                if (!st.Exists)
+                    throw EError(QStringLiteral("The specified file was not found"));
+            } catch (const EError &) {
+                if (!sizes || top)
+                    throw;
+                // The folder's rows are left out; its files still count below it.
+                batch->Error = std::current_exception();
+                listing = false;
+                batch->Rows.clear();
+                batch->Names.clear();
+                batch->Offsets.clear();
+                continue;
+            }
             listed = true;
-        } else if (st.IsFolder && o.ShowFolders) {
+        } else if (shown && st.IsFolder && o.ShowFolders) {
             listed = true;
         }
         if (listed) {
@@ -297,10 +431,13 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
             batch->Names.push_back('\0');
             batch->Rows.push_back(TTreeRow{nullptr, st.Size, st.ModifiedMs, index, st.IsFolder, st.Exists});
         }
-        if (st.IsFolder && st.Exists && descend && IsRealFolder(dirfd(dir.get()), raw, entries.Type(e))) {
-            below.emplace_back(raw, decoded());
-            identities.emplace_back(st.Device, st.Inode);
-        }
+        if (st.IsFolder && st.Exists && descend && IsRealFolder(dirfd(dir.get()), raw, entries.Type(e)))
+            below.push_back(TBelow{raw,
+                decoded(),
+                shown && withinDepth,
+                listed ? int64_t(batch->Rows.size()) - 1 : -1,
+                st.Device,
+                st.Inode});
     }
     if (OnFolderRead)
         OnFolderRead(folder.Path);
@@ -313,15 +450,18 @@ std::unique_ptr<TTreeWalk::TBatch> TTreeWalk::ScanOne(uint32_t index, TQueue &qu
         std::vector<uint32_t> added;
         added.reserve(below.size());
         const std::lock_guard lock(FLock);
-        for (size_t b = 0; b < below.size(); ++b) {
-            const auto &[raw, name] = below[b];
+        for (const TBelow &b : below) {
             TTreeFolder sub;
-            sub.Path = folder.Path + name + QLatin1Char('/');
-            sub.Bytes = folder.Bytes + raw + '/';
+            sub.Path = folder.Path + b.Name + QLatin1Char('/');
+            sub.Bytes = folder.Bytes + b.Raw + '/';
             sub.Depth = folder.Depth + 1;
+            sub.Top = folder.Top;
             sub.Parent = index;
-            sub.Device = identities[b].first;
-            sub.Inode = identities[b].second;
+            sub.Device = b.Device;
+            sub.Inode = b.Inode;
+            sub.Listed = b.Listed && listing;
+            if (sizes && b.Row >= 0 && listing)
+                batch->Children.emplace_back(uint32_t(b.Row), uint32_t(FFolders.size()));
             added.push_back(uint32_t(FFolders.size()));
             FFolders.push_back(std::move(sub));
         }
@@ -353,7 +493,7 @@ int TTreeWalk::OpenFolder(uint32_t index)
             base = FOpen->Find(f.Parent, at == index);
             if (base)
                 break;
-            if (f.Parent == 0)
+            if (f.Parent < FTopCount)
                 throw EError(SysErrorMessage(EBADF));
             at = f.Parent;
         }
@@ -385,10 +525,17 @@ void TTreeWalk::Gather()
     size_t total = 0;
     for (const auto &b : FBatches)
         total += b->Rows.size();
+    const std::vector<int64_t> totals = FOptions.FolderSizes ? Totals() : std::vector<int64_t>();
     FRows.reserve(total);
     // Reserved first: a moved short string would leave its characters behind.
     FNames.reserve(FBatches.size());
     for (auto &b : FBatches) {
+        for (const auto &[row, child] : b->Children) {
+            if (totals[child] >= 0) {
+                b->Rows[row].Size = totals[child];
+                b->Rows[row].SizeIsTotal = true;
+            }
+        }
         FNames.push_back(std::move(b->Names));
         const char *base = FNames.back().data();
         for (size_t i = 0; i < b->Rows.size(); ++i) {
@@ -400,4 +547,52 @@ void TTreeWalk::Gather()
     }
     FBatches.clear();
     FBatches.shrink_to_fit();
+}
+
+std::vector<int64_t> TTreeWalk::Totals() const
+{
+    const size_t count = FFolders.size();
+    std::vector<int64_t> totals(count, 0);
+    std::vector<char> read(count, 0);
+    struct TLink
+    {
+        uint64_t Device;
+        uint64_t Inode;
+        int64_t Size;
+        uint32_t Folder;
+    };
+    std::vector<TLink> links;
+    for (const auto &b : FBatches) {
+        totals[b->Folder] += b->OwnBytes;
+        read[b->Folder] = 1;
+        for (const TBatch::TLinked &l : b->Linked)
+            links.push_back({l.Device, l.Inode, l.Size, b->Folder});
+    }
+    // A folder is always added after its parent: from the end, each folder's
+    // total is whole when it is added to its parent's.
+    for (size_t f = count; f-- > 0;)
+        if (FFolders[f].Parent != UINT32_MAX)
+            totals[FFolders[f].Parent] += totals[f];
+    // A file with several names counts once in every folder above any of them.
+    std::sort(links.begin(), links.end(), [](const TLink &a, const TLink &b) {
+        return a.Device != b.Device ? a.Device < b.Device : a.Inode < b.Inode;
+    });
+    std::vector<size_t> seenBy(count, SIZE_MAX);
+    for (size_t first = 0, next = 0; first < links.size(); first = next) {
+        next = first;
+        while (next < links.size() && links[next].Device == links[first].Device
+            && links[next].Inode == links[first].Inode)
+            ++next;
+        for (size_t k = first; k < next; ++k)
+            for (uint32_t f = links[k].Folder; f != UINT32_MAX && seenBy[f] != first;
+                 f = FFolders[f].Parent) {
+                seenBy[f] = first;
+                totals[f] += links[first].Size;
+            }
+    }
+    // A folder that could not be read has no total to show.
+    for (size_t f = 0; f < count; ++f)
+        if (!read[f])
+            totals[f] = -1;
+    return totals;
 }

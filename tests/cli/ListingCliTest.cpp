@@ -395,7 +395,8 @@ TEST_F(ListingCliTest, UsageErrorsWriteNothingAndGiveStatus2)
         {{QStringLiteral("--sort"), QStringLiteral("date"), Root + QStringLiteral("/tree")},
             "Unknown sort 'date'"},
         {{}, "No FOLDER given."},
-        {{Root, Root + QStringLiteral("/tree")}, "Only one FOLDER"},
+        {{Root + QStringLiteral("/tree"), Root + QStringLiteral("/gone")},
+            "gone: The specified path was not found."},
         {{QStringLiteral("--extract"), QStringLiteral("0"), Root}, "need --zip"},
     };
     for (const auto &c : cases) {
@@ -486,6 +487,8 @@ TEST(CliHelpTest, HelpNamesEveryOptionAndVersionTheProjectVersion)
              "--sort",
              "--folders",
              "--no-files",
+             "-a, --all",
+             "--folder-sizes",
              "--extensions",
              "--no-headers",
              "--no-grid-lines",

@@ -2,13 +2,19 @@
 #include "cli/CommandLine.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -469,6 +475,320 @@ TEST_F(TreeCliTest, ABigListingWrittenInPartsIsOneListing)
     ASSERT_EQ(tree.Status, 0);
     EXPECT_EQ(Lines(tree.Out).size(), 16501);
     EXPECT_TRUE(tree.Out == today.Out);
+}
+
+// Names beginning with "." are listed and entered with -a only, in the
+// one-folder listing and the tree alike.
+TEST_F(TreeCliTest, HiddenNamesOnlyWithAll)
+{
+    ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral(".git/objects")));
+    File(QByteArray(".git/objects/pack"), 9, "2021-01-01T00:00:00");
+    File(QByteArray(".env"), 3, "2021-01-01T00:00:00");
+    File(QByteArray("a/.note.txt"), 2, "2021-01-01T00:00:00");
+    const auto names = [](const QByteArray &tsv) {
+        QList<QByteArray> rows = NamesAndPaths(tsv);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    const struct
+    {
+        QStringList Arguments;
+        QList<QByteArray> Rows; // sorted bytewise
+    } cases[] = {
+        {{QStringLiteral("--folders")}, {"a\t" + R("/"), "top.txt\t" + R("/")}},
+        {{QStringLiteral("-a"), QStringLiteral("--folders")},
+            {".env\t" + R("/"), ".git\t" + R("/"), "a\t" + R("/"), "top.txt\t" + R("/")}},
+        {{QStringLiteral("-r"), QStringLiteral("--mask"), QStringLiteral("*.txt")}, {"top.txt\t" + R("/")}},
+        {{QStringLiteral("-ra"), QStringLiteral("--mask"), QStringLiteral("*.txt")},
+            {".note.txt\t" + R("/a/"), "top.txt\t" + R("/")}},
+        {{QStringLiteral("--all"),
+             QStringLiteral("--max-depth"),
+             QStringLiteral("2"),
+             QStringLiteral("--no-files"),
+             QStringLiteral("--folders")},
+            {".git\t" + R("/"),
+                "a\t" + R("/"),
+                "b\t" + R("/a/"),
+                "objects\t" + R("/.git/"),
+                "up\t" + R("/a/")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+        const TCliRun run = RunCli(Tsv(c.Arguments + QStringList{Tree}));
+        ASSERT_EQ(run.Status, 0) << run.Err.constData();
+        EXPECT_EQ(names(run.Out), c.Rows);
+    }
+}
+
+// Folder totals against sums worked out by hand: a file with three names
+// counts once in each folder, links are not followed, a folder whose rows
+// are left out still counts, one that cannot be read has no total, and a
+// depth limit cuts the rows, not the totals.
+TEST_F(TreeCliTest, FolderTotals)
+{
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            GTEST_SKIP() << "running as root without setpriv";
+        for (const QString &folder : {Root,
+                 Tree,
+                 Tree + QStringLiteral("/a"),
+                 Tree + QStringLiteral("/a/b"),
+                 Tree + QStringLiteral("/a/b/c")})
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    }
+    for (const char *folder : {"a/.h", "a/locked", "a/b/bad|name", "d"})
+        ASSERT_TRUE(QDir(Tree).mkpath(QString::fromLatin1(folder)));
+    File(QByteArray("a/.h/x"), 11, "2021-01-01T00:00:00");
+    File(QByteArray("a/locked/in.txt"), 1, "2021-01-01T00:00:00");
+    File(QByteArray("a/b/bad|name/first.txt"), 2, "2021-01-01T00:00:00");
+    const QByteArray three = QFile::encodeName(Tree + QStringLiteral("/a/b/c/three"));
+    for (const char *name : {"/a/b/c/again", "/d/elsewhere"})
+        ASSERT_EQ(::link(three.constData(), QFile::encodeName(Tree + QLatin1String(name)).constData()), 0);
+    ASSERT_EQ(::symlink("b/c", QFile::encodeName(Tree + QStringLiteral("/a/toc")).constData()), 0);
+    const QString locked = Tree + QStringLiteral("/a/locked");
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+    FLocked << locked;
+
+    // "name path" -> size, -1 for null; a total also says so.
+    const auto folders = [&](const QStringList &arguments) {
+        const TCliRun run = RunCliUnprivileged(QStringList{QStringLiteral("--format"),
+                                                   QStringLiteral("jsonl"),
+                                                   QStringLiteral("--folders"),
+                                                   QStringLiteral("--no-files"),
+                                                   QStringLiteral("--folder-sizes"),
+                                                   Tree}
+            + arguments);
+        EXPECT_EQ(run.Status, 1) << run.Err.constData();
+        std::map<std::string, qint64> sizes;
+        for (const QByteArray &line : Lines(run.Out)) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            const QString key =
+                o[QStringLiteral("path")].toString().mid(Tree.size()) + o[QStringLiteral("name")].toString();
+            const bool total = o[QStringLiteral("sizeIsTotal")].toBool();
+            EXPECT_EQ(total, !o[QStringLiteral("size")].isNull()) << key.toStdString();
+            sizes[key.toStdString()] = total ? qint64(o[QStringLiteral("size")].toDouble()) : -1;
+        }
+        return sizes;
+    };
+    const std::map<std::string, qint64> all = folders({QStringLiteral("-r")});
+    EXPECT_EQ(all,
+        (std::map<std::string, qint64>{{"/a", 300 + 7 + 5000 + 2 + 11},
+            {"/d", 5000},
+            {"/a/b", 7 + 5000 + 2},
+            {"/a/up", -1},
+            {"/a/toc", -1},
+            {"/a/locked", -1},
+            {"/a/b/c", 5000},
+            {"/a/b/self", -1},
+            {"/a/b/bad|name", 2}}));
+    const std::map<std::string, qint64> two = folders({QStringLiteral("--max-depth"), QStringLiteral("2")});
+    EXPECT_EQ(two,
+        (std::map<std::string, qint64>{
+            {"/a", 5320}, {"/d", 5000}, {"/a/b", 5009}, {"/a/up", -1}, {"/a/toc", -1}, {"/a/locked", -1}}));
+}
+
+// Unsorted rows are the sorted rows in another order: one header first, the
+// same lines after it, a JSON array still whole, --limit still a count.
+TEST_F(TreeCliTest, UnsortedIsTheSameRows)
+{
+    const auto sortedBody = [](QList<QByteArray> lines, bool header) {
+        if (header && !lines.isEmpty())
+            lines.removeFirst();
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    for (const char *format : {"tsv", "csv", "text", "jsonl", "html"}) {
+        SCOPED_TRACE(format);
+        const QStringList common{QStringLiteral("-r"),
+            QStringLiteral("--folders"),
+            QStringLiteral("--format"),
+            QLatin1String(format),
+            Tree};
+        const TCliRun sorted = RunCli(common);
+        const TCliRun unsorted =
+            RunCli(common + QStringList{QStringLiteral("--sort"), QStringLiteral("none")});
+        ASSERT_EQ(sorted.Status, 0) << sorted.Err.constData();
+        ASSERT_EQ(unsorted.Status, 0) << unsorted.Err.constData();
+        const bool header = std::strcmp(format, "jsonl") != 0;
+        if (header) {
+            EXPECT_EQ(Lines(sorted.Out).first(), Lines(unsorted.Out).first());
+        }
+        EXPECT_EQ(sortedBody(Lines(sorted.Out), header), sortedBody(Lines(unsorted.Out), header));
+    }
+    const TCliRun json = RunCli({QStringLiteral("-r"),
+        QStringLiteral("--format"),
+        QStringLiteral("json"),
+        QStringLiteral("--sort"),
+        QStringLiteral("none"),
+        Tree});
+    ASSERT_EQ(json.Status, 0) << json.Err.constData();
+    EXPECT_EQ(QJsonDocument::fromJson(json.Out).array().size(), 4) << json.Out.constData();
+    const TCliRun two = RunCli(Tsv({QStringLiteral("-r"),
+        QStringLiteral("--sort"),
+        QStringLiteral("none"),
+        QStringLiteral("--limit"),
+        QStringLiteral("2"),
+        Tree}));
+    ASSERT_EQ(two.Status, 0) << two.Err.constData();
+    EXPECT_EQ(Lines(two.Out).size(), 2);
+    // An empty tree writes what an empty sorted listing writes.
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("void")));
+    for (const char *format : {"tsv", "json"}) {
+        const QStringList common{
+            QStringLiteral("--format"), QLatin1String(format), Root + QStringLiteral("/void")};
+        EXPECT_EQ(RunCli(common).Out,
+            RunCli(common + QStringList{QStringLiteral("--sort"), QStringLiteral("none")}).Out)
+            << format;
+    }
+}
+
+// Streamed to a terminal, the rows arrive whole and no progress line is
+// painted over them; a reader that leaves after one line ends the run.
+TEST_F(TreeCliTest, UnsortedOnATerminalAndIntoAClosedPipe)
+{
+    ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral("many")));
+    for (int i = 0; i < 3000; ++i)
+        File("many/a-rather-long-file-name-so-the-pipe-fills-up-" + QByteArray::number(i) + ".txt",
+            1,
+            "2021-01-01T00:00:00");
+    const QStringList arguments{QStringLiteral("-r"),
+        QStringLiteral("--sort"),
+        QStringLiteral("none"),
+        QStringLiteral("--format"),
+        QStringLiteral("jsonl"),
+        Tree};
+
+    int master = -1;
+    int slave = -1;
+    struct termios raw
+    { };
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, &raw, nullptr), 0);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+    {
+        QProcess p;
+        p.setProcessEnvironment(CliEnvironment(ShowProgressAtOnce()));
+        p.setChildProcessModifier([slave] {
+            ::dup2(slave, STDOUT_FILENO);
+            ::dup2(slave, STDERR_FILENO);
+        });
+        p.start(QStringLiteral(CARTOLA_LIST_EXE), arguments);
+        ASSERT_TRUE(p.waitForStarted());
+        ::close(slave);
+        QByteArray terminal;
+        std::thread reader([master, &terminal] {
+            char buffer[4096];
+            for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+                if (n > 0)
+                    terminal.append(buffer, n);
+        });
+        TCliRun run;
+        FinishCli(p, run);
+        reader.join();
+        ::close(master);
+        EXPECT_EQ(run.Status, 0);
+        EXPECT_FALSE(terminal.contains("\x1b[K")) << "a progress line was painted";
+        EXPECT_EQ(Lines(terminal).size(), 3004);
+        for (const QByteArray &line : Lines(terminal))
+            ASSERT_TRUE(QJsonDocument::fromJson(line).isObject()) << line.constData();
+    }
+
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    QProcess p;
+    p.setProcessEnvironment(CliEnvironment({}));
+    p.setChildProcessModifier([out = pipe[1]] {
+        ::dup2(out, STDOUT_FILENO);
+    });
+    p.start(QStringLiteral(CARTOLA_LIST_EXE), arguments);
+    ASSERT_TRUE(p.waitForStarted());
+    ::close(pipe[1]);
+    QByteArray first;
+    char c = 0;
+    while (::read(pipe[0], &c, 1) == 1 && c != '\n')
+        first += c;
+    ::close(pipe[0]);
+    EXPECT_TRUE(QJsonDocument::fromJson(first).isObject()) << first.constData();
+    TCliRun run;
+    FinishCli(p, run);
+    // Ended by the closed pipe: killed by it, or a failed write reported.
+    if (p.exitStatus() == QProcess::CrashExit) {
+        EXPECT_EQ(p.exitCode(), SIGPIPE);
+    } else {
+        EXPECT_EQ(run.Status, 1) << run.Err.constData();
+    }
+}
+
+// Several folders are one table: one header, one sort, each row's Path
+// telling which folder it came from.
+TEST_F(TreeCliTest, SeveralFoldersAreOneTable)
+{
+    ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("other")));
+    WriteFile(Root + QStringLiteral("/other/x.txt"), QByteArray(2, 'y'));
+    const QString other = Root + QStringLiteral("/other");
+    const QString b = Tree + QStringLiteral("/a/b");
+    const QByteArray otherPath = (other + QStringLiteral("/")).toUtf8();
+    const struct
+    {
+        QStringList Arguments;
+        QList<QByteArray> Rows;
+    } cases[] = {
+        {{other, b}, {"two.dat\t" + R("/a/b/"), "x.txt\t" + otherPath}},
+        {{QStringLiteral("-r"), b, other},
+            {"three\t" + R("/a/b/c/"), "two.dat\t" + R("/a/b/"), "x.txt\t" + otherPath}},
+        {{QStringLiteral("--folders"), QStringLiteral("--sort"), QStringLiteral("path"), other, b},
+            {"c\t" + R("/a/b/"), "self\t" + R("/a/b/"), "x.txt\t" + otherPath, "two.dat\t" + R("/a/b/")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+        const TCliRun run = RunCli(Tsv(c.Arguments));
+        ASSERT_EQ(run.Status, 0) << run.Err.constData();
+        EXPECT_EQ(NamesAndPaths(run.Out), c.Rows);
+    }
+    const TCliRun headed = RunCli({QStringLiteral("--format"), QStringLiteral("csv"), b, other});
+    ASSERT_EQ(headed.Status, 0) << headed.Err.constData();
+    EXPECT_EQ(Lines(headed.Out).size(), 3);
+    EXPECT_TRUE(headed.Out.startsWith("Name,")) << headed.Out.constData();
+    const TCliRun json = RunCli({QStringLiteral("--format"), QStringLiteral("jsonl"), b, other});
+    ASSERT_EQ(json.Status, 0) << json.Err.constData();
+    EXPECT_EQ(Lines(json.Out).size(), 2);
+    EXPECT_TRUE(json.Out.contains("\"path\":\"" + otherPath + "\"")) << json.Out.constData();
+}
+
+// Joined short options read as getopt reads them; an option's value is never split.
+TEST(TreeCommandLine, JoinedShortOptions)
+{
+    const struct
+    {
+        QStringList Arguments;
+        bool Recursive;
+        bool OneFileSystem;
+        bool All;
+        const char *Output;
+        const char *Mask;
+    } cases[] = {
+        {{QStringLiteral("-rx")}, true, true, false, "", "*.*"},
+        {{QStringLiteral("-ra")}, true, false, true, "", "*.*"},
+        {{QStringLiteral("-xao"), QStringLiteral("out.txt")}, false, true, true, "out.txt", "*.*"},
+        {{QStringLiteral("-rolist.txt")}, true, false, false, "list.txt", "*.*"},
+        {{QStringLiteral("--mask"), QStringLiteral("-rx")}, false, false, false, "", "-rx"},
+        {{QStringLiteral("-o"), QStringLiteral("-ra")}, false, false, false, "-ra", "*.*"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Arguments.join(QLatin1Char(' ')).toStdString());
+        const TCliOptions o = ParseCommandLine(c.Arguments + QStringList{QStringLiteral("folder")});
+        EXPECT_EQ(o.Recursive, c.Recursive);
+        EXPECT_EQ(o.OneFileSystem, c.OneFileSystem);
+        EXPECT_EQ(o.ShowHidden, c.All);
+        EXPECT_EQ(o.OutputFile, QLatin1String(c.Output));
+        EXPECT_EQ(o.Mask, QLatin1String(c.Mask));
+        EXPECT_EQ(o.Folder, QStringLiteral("folder"));
+    }
+    // A joined word with a letter no option has stays one unknown option.
+    EXPECT_THROW(ParseCommandLine({QStringLiteral("-rq"), QStringLiteral("folder")}), EUsageError);
+    // After "--" a word is a folder, whatever it looks like.
+    EXPECT_EQ(ParseCommandLine({QStringLiteral("--"), QStringLiteral("-ra")}).Folder, QStringLiteral("-ra"));
 }
 
 TEST(TreeCommandLine, TheTreeOptionsAskForWhatTheyName)
