@@ -15,9 +15,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 struct TCliRun
 {
@@ -112,6 +116,53 @@ inline TCliRun RunCliOnTerminal(const QStringList &arguments, const QProcessEnvi
     ::close(master);
     EXPECT_TRUE(run.Err.isEmpty()) << "standard error reached the pipe, not the terminal";
     run.Err = terminal;
+    return run;
+}
+
+// Runs cartola-list with a raw terminal as its standard output and error, in
+// a locale, so the bytes read back are the bytes it wrote; Out is all the
+// terminal received.
+inline TCliRun RunCliOnRawTerminal(const QStringList &arguments, const QByteArray &locale = "en_US.UTF-8")
+{
+    std::vector<QByteArray> args{QByteArray(CARTOLA_LIST_EXE)};
+    for (const QString &a : arguments)
+        args.push_back(QFile::encodeName(a));
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> env{"LC_ALL=" + locale, "LANG=" + locale};
+    for (char **e = environ; *e; ++e)
+        if (!QByteArray(*e).startsWith("LC_") && !QByteArray(*e).startsWith("LANG"))
+            env.emplace_back(*e);
+    std::vector<char *> envp;
+    for (QByteArray &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    struct termios raw
+    { };
+    ::cfmakeraw(&raw);
+    int master = -1;
+    TCliRun run;
+    const pid_t pid = ::forkpty(&master, nullptr, &raw, nullptr);
+    if (pid == 0) {
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    if (pid < 0)
+        return run;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // EIO once the program has closed its side
+        run.Out.append(buffer, n);
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        run.Status = WEXITSTATUS(status);
     return run;
 }
 

@@ -8,8 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
-
 namespace {
 
 QProcessEnvironment Locale(const char *name)
@@ -18,50 +16,6 @@ QProcessEnvironment Locale(const char *name)
     env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(name));
     env.insert(QStringLiteral("LANG"), QString::fromLatin1(name));
     return env;
-}
-
-// Runs cartola-list with a raw terminal as its standard output, in a locale.
-TCliRun RunWithTerminalOutput(const QStringList &arguments, const char *locale)
-{
-    std::vector<QByteArray> args{QByteArray(CARTOLA_LIST_EXE)};
-    for (const QString &a : arguments)
-        args.push_back(QFile::encodeName(a));
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<QByteArray> env{"LC_ALL=" + QByteArray(locale), "LANG=" + QByteArray(locale)};
-    for (char **e = environ; *e; ++e)
-        if (!QByteArray(*e).startsWith("LC_") && !QByteArray(*e).startsWith("LANG"))
-            env.emplace_back(*e);
-    std::vector<char *> envp;
-    for (QByteArray &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    termios raw{};
-    cfmakeraw(&raw);
-    int master = -1;
-    TCliRun run;
-    const pid_t pid = forkpty(&master, nullptr, &raw, nullptr);
-    if (pid == 0) {
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    if (pid < 0)
-        return run;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        run.Out.append(buffer, n);
-    }
-    ::close(master);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status))
-        run.Status = WEXITSTATUS(status);
-    return run;
 }
 
 // A Russian folder holding a Russian and a French name.
@@ -201,13 +155,13 @@ TEST_F(EncodingCliTest, AWrongEncodingIsAUsageErrorAndWritesNothing)
 // A terminal shows text in its own encoding; a pipe gets the export's bytes.
 TEST_F(EncodingCliTest, ATerminalGetsTheLocalesEncoding)
 {
-    const TCliRun utf8 = RunWithTerminalOutput(Csv(), "en_US.UTF-8");
+    const TCliRun utf8 = RunCliOnRawTerminal(Csv(), "en_US.UTF-8");
     ASSERT_EQ(utf8.Status, 0);
     EXPECT_TRUE(utf8.Out.contains("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt,"))
         << utf8.Out.constData();
     EXPECT_TRUE(utf8.Out.contains("caf\xC3\xA9.txt,")) << utf8.Out.constData();
     EXPECT_TRUE(QString::fromUtf8(utf8.Out).toUtf8() == utf8.Out);
-    const TCliRun ascii = RunWithTerminalOutput(Csv(), "C");
+    const TCliRun ascii = RunCliOnRawTerminal(Csv(), "C");
     ASSERT_EQ(ascii.Status, 0);
     EXPECT_TRUE(ascii.Out.contains(QByteArray(6, '?') + ".txt,")) << ascii.Out.constData();
     EXPECT_TRUE(ascii.Out.contains("cafe.txt,")) << ascii.Out.constData();

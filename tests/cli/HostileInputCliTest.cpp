@@ -16,55 +16,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-extern char **environ;
-
 namespace {
-
-// Runs cartola-list with a terminal as its standard output (and error), raw,
-// so the bytes read back are the bytes it wrote.
-TCliRun RunOnTerminal(const QStringList &arguments)
-{
-    std::vector<QByteArray> args{QByteArray(CARTOLA_LIST_EXE)};
-    for (const QString &a : arguments)
-        args.push_back(QFile::encodeName(a));
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<QByteArray> env{"LC_ALL=en_US.UTF-8", "LANG=en_US.UTF-8"};
-    for (char **e = environ; *e; ++e)
-        if (!QByteArray(*e).startsWith("LC_ALL=") && !QByteArray(*e).startsWith("LANG="))
-            env.emplace_back(*e);
-    std::vector<char *> envp;
-    for (QByteArray &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    termios raw{};
-    cfmakeraw(&raw);
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, &raw, nullptr);
-    if (pid == 0) {
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    TCliRun run;
-    if (pid < 0)
-        return run;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break; // EIO once the program has closed its side
-        run.Out.append(buffer, n);
-    }
-    ::close(master);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFEXITED(status))
-        run.Status = WEXITSTATUS(status);
-    return run;
-}
 
 class HostileInputCliTest : public ::testing::Test
 {
@@ -81,7 +33,7 @@ TEST_F(HostileInputCliTest, ControlCharactersInNamesShowAsQuestionMarksOnATermin
     const QStringList args{
         QStringLiteral("--folders"), QStringLiteral("--format"), QStringLiteral("tsv"), FRoot.path()};
 
-    const TCliRun shown = RunOnTerminal(args);
+    const TCliRun shown = RunCliOnRawTerminal(args);
     ASSERT_EQ(shown.Status, 0) << shown.Out.toStdString();
     EXPECT_TRUE(shown.Out.contains("a?]0;owned?title b\t")) << shown.Out.toStdString();
     EXPECT_EQ(shown.Out.count('\x1b') + shown.Out.count('\x07'), 0);
@@ -106,7 +58,7 @@ TEST_F(HostileInputCliTest, AnArchivesNamesAndCommentsCannotSteerTheTerminal)
     const QString zip = FRoot.path() + QStringLiteral("/a.zip");
     ASSERT_TRUE(ZipBuilder::WriteBytes(zip, a.Build()));
 
-    const TCliRun shown = RunOnTerminal({QStringLiteral("--zip"), zip});
+    const TCliRun shown = RunCliOnRawTerminal({QStringLiteral("--zip"), zip});
     ASSERT_EQ(shown.Status, 0) << shown.Out.toStdString();
     EXPECT_EQ(shown.Out.count('\x1b') + shown.Out.count('\x07') + shown.Out.count("\xc2\x9b"), 0)
         << shown.Out.toStdString();
@@ -149,7 +101,7 @@ TEST_F(HostileInputCliTest, NoControlCharacterReachesATerminal)
         if (c.recursive)
             args.prepend(QStringLiteral("-r"));
         const std::string what = args.join(QLatin1Char(' ')).toStdString();
-        TCliRun shown = RunOnTerminal(args);
+        TCliRun shown = RunCliOnRawTerminal(args);
         EXPECT_EQ(shown.Status, c.recursive ? 1 : 0) << what;
         // The progress line's own erase is the only escape allowed.
         shown.Out.replace("\x1b[K", "");

@@ -78,6 +78,24 @@ protected:
         ASSERT_EQ(::symlink(".", QFile::encodeName(Tree + QStringLiteral("/a/b/self")).constData()), 0);
     }
 
+    // As root, the unprivileged run of cartola-list must reach the tree;
+    // false when it cannot be made.
+    bool TreeOpenToAnUnprivilegedRun() const
+    {
+        if (::geteuid() != 0)
+            return true;
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            return false;
+        for (const QString &folder : {Root,
+                 Tree,
+                 Tree + QStringLiteral("/a"),
+                 Tree + QStringLiteral("/a/b"),
+                 Tree + QStringLiteral("/a/b/c")})
+            if (::chmod(QFile::encodeName(folder).constData(), 0755) != 0)
+                return false;
+        return true;
+    }
+
     void TearDown() override
     {
         // Mode 000 folders must open again for the fixture to remove them.
@@ -177,17 +195,8 @@ TEST_F(TreeCliTest, DepthLimitsAndLinksThatLoop)
 
 TEST_F(TreeCliTest, UnreadableAndRefusedFoldersAreLeftOutAndReported)
 {
-    if (::geteuid() == 0) {
-        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
-            GTEST_SKIP() << "running as root without setpriv";
-        // The unprivileged run must reach the tree.
-        for (const QString &folder : {Root,
-                 Tree,
-                 Tree + QStringLiteral("/a"),
-                 Tree + QStringLiteral("/a/b"),
-                 Tree + QStringLiteral("/a/b/c")})
-            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
-    }
+    if (!TreeOpenToAnUnprivilegedRun())
+        GTEST_SKIP() << "running as root without setpriv";
     ASSERT_TRUE(QDir(Tree).mkpath(QStringLiteral("a/locked/deeper")));
     File(QByteArray("a/locked/hidden.txt"), 1, "2021-01-01T00:00:00");
     File(QByteArray("a/locked/deeper/below.txt"), 1, "2021-01-01T00:00:00");
@@ -526,16 +535,8 @@ TEST_F(TreeCliTest, HiddenNamesOnlyWithAll)
 // depth limit cuts the rows, not the totals.
 TEST_F(TreeCliTest, FolderTotals)
 {
-    if (::geteuid() == 0) {
-        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
-            GTEST_SKIP() << "running as root without setpriv";
-        for (const QString &folder : {Root,
-                 Tree,
-                 Tree + QStringLiteral("/a"),
-                 Tree + QStringLiteral("/a/b"),
-                 Tree + QStringLiteral("/a/b/c")})
-            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
-    }
+    if (!TreeOpenToAnUnprivilegedRun())
+        GTEST_SKIP() << "running as root without setpriv";
     for (const char *folder : {"a/.h", "a/locked", "a/b/bad|name", "d"})
         ASSERT_TRUE(QDir(Tree).mkpath(QString::fromLatin1(folder)));
     File(QByteArray("a/.h/x"), 11, "2021-01-01T00:00:00");
