@@ -96,14 +96,6 @@ int SizeWidth(int64_t size)
     return digits + (digits - 1) / 3;
 }
 
-QString Grouped(size_t value)
-{
-    QString digits = QString::number(qulonglong(value));
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, QLatin1Char(' '));
-    return digits;
-}
-
 [[noreturn]] void Fail(const QString &fileName, int err)
 {
     throw EInOutError(err ? EInOutError::CodeFromErrno(err) : kIoDeviceWriteFault, fileName);
@@ -265,12 +257,6 @@ QString XlsxSheetName(const QString &folder)
     return name;
 }
 
-QString SpreadsheetCutText(size_t written, size_t total)
-{
-    return QStringLiteral("The spreadsheet holds the first %1 of %2 rows")
-        .arg(Grouped(written), Grouped(total));
-}
-
 void ListingToXlsx(const QString &fileName, const TExportOptions &options, IListingRows &rows, size_t maxRows)
 {
     const size_t total = rows.Count();
@@ -316,5 +302,5 @@ void ListingToXlsx(const QString &fileName, const TExportOptions &options, IList
     if (const int err = file.Commit())
         Fail(fileName, err);
     if (total > count)
-        throw EError(SpreadsheetCutText(count, total));
+        throw ESpreadsheetCut(count, total);
 }

@@ -24,6 +24,3 @@ void ListingToXlsx(const QString &fileName,
     const TExportOptions &options,
     IListingRows &rows,
     size_t maxRows = kXlsxMaxRows);
-
-// "The spreadsheet holds the first 1 048 575 of 1 200 000 rows".
-QString SpreadsheetCutText(size_t written, size_t total);

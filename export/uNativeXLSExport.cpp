@@ -47,15 +47,6 @@ int OpenXLSFile(const QString &fileName)
     return fd;
 }
 
-// 80000 -> "80 000"
-QString GroupedNumber(int n)
-{
-    QString digits = QString::number(n);
-    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
-        digits.insert(i, QLatin1Char(' '));
-    return digits;
-}
-
 void CheckCodePage(const TTextEncoding &encoding)
 {
     if (encoding.CodePageNumber() == 0)
@@ -63,11 +54,6 @@ void CheckCodePage(const TTextEncoding &encoding)
 }
 
 } // namespace
-
-ESpreadsheetCut::ESpreadsheetCut(int written, int total)
-    : EError(QStringLiteral("The spreadsheet holds the first %1 of %2 rows")
-                 .arg(GroupedNumber(written), GroupedNumber(total)))
-{ }
 
 std::array<uint8_t, 3> EncodeAttributes(TSetOfAtribut attributes)
 {

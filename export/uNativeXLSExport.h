@@ -1,6 +1,7 @@
 // The XLS writer: BIFF2 cell records.
 #pragma once
 
+#include "export/ExportErrors.h"
 #include "listing/GridTable.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/Errors.h"
@@ -52,14 +53,6 @@ public:
 private:
     static constexpr uint16_t Bit(TAtributCell a) { return uint16_t(1u << unsigned(a)); }
     uint16_t FBits = 0;
-};
-
-// A grid with more rows than the format holds: the file has the first ones
-// and is complete, and the caller must say what was left out.
-class ESpreadsheetCut : public EError
-{
-public:
-    ESpreadsheetCut(int written, int total);
 };
 
 // The three attribute bytes of a cell record.

@@ -1,3 +1,4 @@
+#include "export/ExportErrors.h"
 #include "export/XlsxExport.h"
 #include "support/TestSupport.h"
 #include "support/XlsxReadBack.h"
@@ -191,7 +192,7 @@ TEST_F(XlsxExportTest, MoreRowsThanTheSheetHoldsWritesTheFirstOnesThenFails)
         ASSERT_EQ(read.size(), 5);
         EXPECT_EQ(Text(book, 4, 0), headers ? QStringLiteral("f3") : QStringLiteral("f4"));
     }
-    EXPECT_EQ(SpreadsheetCutText(1048575, 1200000),
+    EXPECT_EQ(ESpreadsheetCut(1048575, 1200000).Message(),
         QStringLiteral("The spreadsheet holds the first 1 048 575 of 1 200 000 rows"));
 }
 
