@@ -8,11 +8,12 @@
 
 #include <QCollatorSortKey>
 #include <QFile>
-#include <QHash>
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
@@ -37,10 +38,15 @@ TKey KeyOf(int choice, bool folders, bool totals = false)
     }
 }
 
+size_t SortThreads()
+{
+    return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+}
+
 // Runs work(begin, end) over 0..count in slices on the cores.
 template <typename Work> void InSlices(size_t count, Work work)
 {
-    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    const size_t threads = SortThreads();
     if (count < 4096 || threads == 1) {
         work(size_t(0), count);
         return;
@@ -92,6 +98,14 @@ private:
     std::vector<QString> FTexts;
     std::vector<std::optional<QCollatorSortKey>> FKeys;
 };
+
+std::vector<uint32_t> Ordered(const std::vector<uint32_t> &group, const std::vector<int> &order)
+{
+    std::vector<uint32_t> sorted(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        sorted[i] = group[size_t(order[i])];
+    return sorted;
+}
 
 int Sign(double a, double b)
 {
@@ -174,8 +188,11 @@ std::vector<uint32_t> TTreeListing::FolderRanks() const
         byPath[i] = uint32_t(i);
     const TTextComparer comparer(UserLocale());
     TTextKeys keys(count, comparer.Collator().locale().language() == QLocale::C);
-    for (size_t i = 0; i < count; ++i)
-        keys.Set(i, FWalk.Folder(uint32_t(i)).Path, comparer.Collator());
+    InSlices(count, [&](size_t begin, size_t end) {
+        const TTextComparer own(UserLocale()); // a collator is not shared between threads
+        for (size_t i = begin; i < end; ++i)
+            keys.Set(i, FWalk.Folder(uint32_t(i)).Path, own.Collator());
+    });
     // Equal paths (they differ in case only) keep their byte order.
     std::stable_sort(byPath.begin(), byPath.end(), [&](uint32_t a, uint32_t b) {
         return keys.Compare(a, b, comparer) < 0;
@@ -203,18 +220,26 @@ std::vector<uint32_t> TTreeListing::SortGroup(
     std::vector<double> numbers;
     if (key == TKey::kName || key == TKey::kPathName || key == TKey::kExtension) {
         const bool extension = key == TKey::kExtension;
-        QHash<QString, uint32_t> ids;
+        // Found by the name's bytes, decoded once per distinct text. Bytes
+        // that differ and decode alike collate alike, and so share a rank.
+        std::unordered_map<std::string_view, uint32_t> ids;
         std::vector<QString> distinct;
         std::vector<uint32_t> textIds(n);
+        const bool showExtensions = ShowsExtensions();
         for (size_t i = 0; i < n; ++i) {
             const TTreeRow &row = rows[group[i]];
-            QString text = extension ? ExtractExtension(Name(row)) : NameCell(row);
-            auto known = ids.constFind(text);
-            if (known == ids.constEnd()) {
-                known = ids.insert(text, uint32_t(distinct.size()));
-                distinct.push_back(std::move(text));
-            }
-            textIds[i] = known.value();
+            const std::string_view name(row.Name);
+            // A name holds no "/": its extension starts at its last dot.
+            const size_t dot = name.rfind('.');
+            std::string_view text = name;
+            if (extension)
+                text = dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+            else if (!row.IsFolder && !showExtensions && dot != std::string_view::npos)
+                text = name.substr(0, dot);
+            const auto [known, added] = ids.try_emplace(text, uint32_t(distinct.size()));
+            if (added)
+                distinct.push_back(QString::fromUtf8(text.data(), qsizetype(text.size())));
+            textIds[i] = known->second;
         }
         ids.clear();
         TTextKeys keys(distinct.size(), direct);
@@ -251,28 +276,40 @@ std::vector<uint32_t> TTreeListing::SortGroup(
         for (size_t i = 0; i < n; ++i)
             numbers[i] = double(rows[group[i]].Size);
 
-    const std::vector<int> order = QuickSortOrder(int(n), [&](int a, int b) {
+    // Text orders compare one number each: the keys packed as the comparison
+    // below takes them, the folder's rank deciding ties.
+    if (!textRanks.empty()) {
+        std::vector<uint64_t> packed(n);
+        for (size_t i = 0; i < n; ++i) {
+            const uint64_t folder = rank[rows[group[i]].Folder];
+            packed[i] =
+                key == TKey::kPathName ? folder << 32 | textRanks[i] : uint64_t(textRanks[i]) << 32 | folder;
+        }
+        return Ordered(group,
+            QuickSortOrder(
+                int(n),
+                [&packed](int a, int b) {
+                    const uint64_t ka = packed[size_t(a)];
+                    const uint64_t kb = packed[size_t(b)];
+                    return ka < kb ? -1 : (ka > kb ? 1 : 0);
+                },
+                int(SortThreads())));
+    }
+    return Ordered(group, QuickSortOrder(int(n), [&](int a, int b) {
         const TTreeRow &ra = rows[group[size_t(a)]];
         const TTreeRow &rb = rows[group[size_t(b)]];
         int c = 0;
-        if (key == TKey::kPathName)
-            c = Sign(rank[ra.Folder], rank[rb.Folder]);
-        if (c == 0 && key == TKey::kSize) {
+        if (key == TKey::kSize) {
             // A folder without a total (a link, a folder not read) is the smallest.
             const int64_t sa = ra.IsFolder && !ra.SizeIsTotal ? -1 : ra.Size;
             const int64_t sb = rb.IsFolder && !rb.SizeIsTotal ? -1 : rb.Size;
             c = sa < sb ? -1 : (sa > sb ? 1 : 0);
-        } else if (c == 0 && key == TKey::kModified)
+        } else {
             c = Sign(numbers[size_t(a)], numbers[size_t(b)]);
-        else if (c == 0)
-            c = Sign(textRanks[size_t(a)], textRanks[size_t(b)]);
+        }
         // Within one folder ties stay ties, as in the folder's own listing.
         return c != 0 ? c : Sign(rank[ra.Folder], rank[rb.Folder]);
-    });
-    std::vector<uint32_t> sorted(n);
-    for (size_t i = 0; i < n; ++i)
-        sorted[i] = group[size_t(order[i])];
-    return sorted;
+    }));
 }
 
 void TTreeListing::Sort(int choice)

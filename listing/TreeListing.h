@@ -61,6 +61,7 @@ public:
     QString SizeText(const TTreeRow &row, TTextCache &cache) const;
     QString ModifiedText(const TTreeRow &row, TTextCache &cache) const;
     int OffsetSeconds() const { return FWalk.OffsetSeconds(); }
+    bool ShowsExtensions() const { return FWalk.Options().Scan.ShowExtensions; }
 
     // Makes sgFiles hold the rows from first, count of them, as the display
     // table holds one folder's; with no rows at all, the one empty row it

@@ -189,16 +189,19 @@ int CompareInts(int a, int b)
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-std::vector<int> IntOrder(const std::vector<int> &keys)
+std::vector<int> IntOrder(const std::vector<int> &keys, int threads = 1)
 {
-    return QuickSortOrder(int(keys.size()), [&](int a, int b) {
-        return CompareInts(keys[size_t(a)], keys[size_t(b)]);
-    });
+    return QuickSortOrder(
+        int(keys.size()),
+        [&](int a, int b) {
+            return CompareInts(keys[size_t(a)], keys[size_t(b)]);
+        },
+        threads);
 }
 
 TEST(QuickSortOrder, AnOrderBuiltAgainstThePivotStaysNearNLogN)
 {
-    for (const int n : {1000, 20000}) {
+    for (const int n : {1000, 20000, 100000}) {
         TPivotAdversary adversary(n);
         const std::vector<int> order = QuickSortOrder(n, [&](int a, int b) {
             return adversary.Compare(a, b);
@@ -207,6 +210,8 @@ TEST(QuickSortOrder, AnOrderBuiltAgainstThePivotStaysNearNLogN)
         // The answers are the input: replayed, it sorts the same way.
         const std::vector<int> &keys = adversary.Values();
         EXPECT_EQ(IntOrder(keys), order);
+        // Ranges sorted on several threads at once are the same ranges.
+        EXPECT_EQ(IntOrder(keys, 3), order);
         for (size_t i = 1; i < order.size(); ++i)
             ASSERT_LE(keys[size_t(order[i - 1])], keys[size_t(order[i])]) << n << " entries, position " << i;
     }
@@ -283,9 +288,13 @@ TEST(QuickSortOrder, BigOrdinaryListingsKeepTheirOrderOfEqualKeys)
         seed = seed * 1103515245u + 12345u;
         spread.push_back(int((seed >> 4) % 30000));
     }
-    EXPECT_EQ(hashOf(IntOrder(fifty)), 0x94e4330b128a6e41ull) << "fifty keys at random";
-    EXPECT_EQ(hashOf(IntOrder(pairs)), 0xf55314b6c4e31483ull) << "sorted pairs";
-    EXPECT_EQ(hashOf(IntOrder(spread)), 0x4b020c100174133ull) << "30000 keys at random";
+    // A big tree's sort runs on several threads and keeps the same order.
+    for (const int threads : {1, 2, 5}) {
+        SCOPED_TRACE(threads);
+        EXPECT_EQ(hashOf(IntOrder(fifty, threads)), 0x94e4330b128a6e41ull) << "fifty keys at random";
+        EXPECT_EQ(hashOf(IntOrder(pairs, threads)), 0xf55314b6c4e31483ull) << "sorted pairs";
+        EXPECT_EQ(hashOf(IntOrder(spread, threads)), 0x4b020c100174133ull) << "30000 keys at random";
+    }
 }
 
 TEST(StringGridSort, AnOrderBuiltAgainstThePivotSortsBySize)
