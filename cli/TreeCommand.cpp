@@ -5,6 +5,7 @@
 #include "cli/TerminalText.h"
 #include "cli/TreeProgress.h"
 #include "export/ExportFormat.h"
+#include "export/OutputSink.h"
 #include "export/TextFileOutput.h"
 #include "listing/FolderScan.h"
 #include "listing/Listing.h"
@@ -12,6 +13,7 @@
 #include "listing/TreeTableCells.h"
 #include "platform/LocaleServices.h"
 
+#include <QBuffer>
 #include <QFile>
 
 #include <algorithm>
@@ -59,8 +61,8 @@ private:
 };
 
 // The display table a part at a time, so a big tree is never all text at
-// once. Making a part's cells costs more than writing it: the next parts are
-// made on the other cores meanwhile, and written in their order.
+// once. Each part's cells are made and written as text on a core of its own,
+// into memory; the parts' texts are then written out in their order.
 void WriteInParts(const TCliOptions &o,
     const QString &folder,
     TTreeListing &listing,
@@ -73,7 +75,8 @@ void WriteInParts(const TCliOptions &o,
         file = OpenOutput(o.OutputFile);
         target = {o.OutputFile, file.get()};
     }
-    TExportOptions options = WriterOptions(o, folder);
+    const TExportOptions options = WriterOptions(o, folder);
+    TOutputSink sink(*target.Device);
 
     const size_t parts = std::max<size_t>(1, (listing.Count() + kChunkRows - 1) / kChunkRows);
     const size_t makers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
@@ -81,17 +84,41 @@ void WriteInParts(const TCliOptions &o,
     std::vector<TTreeListing::TTextCache> caches(makers);
     struct TPart
     {
-        TTreeTableCells Cells;
+        std::unique_ptr<TTreeTableCells> Cells;
+        QByteArray Text;
         std::future<void> Made;
     };
     std::deque<TPart> ahead;
+    // Parts written are made again: their buffers are already the right size.
+    std::vector<std::unique_ptr<TTreeTableCells>> free;
     size_t started = 0;
     const auto startNext = [&] {
-        TPart &part = ahead.emplace_back(TPart{TTreeTableCells(listing, grid, false), {}});
-        TTreeListing::TTextCache &cache = caches[started % makers];
-        part.Made = std::async(std::launch::async, [&part, &cache, first = started * kChunkRows] {
-            part.Cells.Fill(first, kChunkRows, cache);
-        });
+        std::unique_ptr<TTreeTableCells> cells;
+        if (free.empty()) {
+            cells = std::make_unique<TTreeTableCells>(listing, grid, false);
+        } else {
+            cells = std::move(free.back());
+            free.pop_back();
+        }
+        TPart &part = ahead.emplace_back(TPart{std::move(cells), {}, {}});
+        // The first part begins the text; the others continue it.
+        TExportOptions partOptions = options;
+        if (started > 0) {
+            partOptions.Headers = false;
+            partOptions.Encoding = partOptions.Encoding.WithoutByteOrderMark();
+        }
+        part.Made = std::async(std::launch::async,
+            [&part,
+                &cache = caches[started % makers],
+                &format = *o.Format,
+                name = target.FileName,
+                partOptions,
+                first = started * kChunkRows] {
+                part.Cells->Fill(first, kChunkRows, cache);
+                QBuffer text(&part.Text);
+                text.open(QIODevice::WriteOnly);
+                ExportGrid(format, TExportTarget{name, &text}, partOptions, *part.Cells);
+            });
         ++started;
     };
     // Parts still being made are waited for, also when writing fails.
@@ -109,14 +136,13 @@ void WriteInParts(const TCliOptions &o,
         startNext();
     while (!ahead.empty()) {
         ahead.front().Made.get();
-        ExportGrid(*o.Format, target, options, ahead.front().Cells);
-        // The next parts continue the same text.
-        options.Headers = false;
-        options.Encoding = options.Encoding.WithoutByteOrderMark();
+        sink.Write(ahead.front().Text.constData(), ahead.front().Text.size());
+        free.push_back(std::move(ahead.front().Cells));
         ahead.pop_front();
         if (started < parts)
             startNext();
     }
+    sink.Close();
 }
 
 } // namespace

@@ -74,6 +74,23 @@ void AppendDelimitedCell(QString &line, const QString &text)
     line += QLatin1Char('"');
 }
 
+// SafeCell and AppendDelimitedCell at once; most cells hold nothing either
+// would change but the apostrophe, and are appended without a copy.
+void AppendSafeCell(QString &line, const QString &text, QChar delimiter)
+{
+    const bool tabs = delimiter == QLatin1Char('\t');
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u',' || u == u'\r' || u == u'\n' || (tabs && u == u'\t')) {
+            AppendDelimitedCell(line, SafeCell(text, delimiter));
+            return;
+        }
+    }
+    if (StartsLikeFormula(text))
+        line += QLatin1Char('\'');
+    line += text;
+}
+
 void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const ITableCells &grid)
 {
     const int columns = grid.ColumnCount();
@@ -91,7 +108,7 @@ void WriteDelimited(TTextFileOutput &out, QChar delimiter, bool headers, const I
         line.truncate(0);
         for (int c = 0; c < columns; ++c) {
             if (grid.Columns(c).Visible) {
-                AppendDelimitedCell(line, SafeCell(grid.Cells(c, r), delimiter));
+                AppendSafeCell(line, grid.Cells(c, r), delimiter);
                 line += delimiter;
             }
         }

@@ -1,7 +1,9 @@
 #include "listing/TreeTableCells.h"
 
-#include "fileutils/PathNames.h"
 #include "listing/GridColumns.h"
+
+#include <algorithm>
+#include <cstring>
 
 TTreeTableCells::TTreeTableCells(const TTreeListing &listing, const ITableCells &columns, bool fullPaths)
     : FListing(listing)
@@ -15,37 +17,119 @@ void TTreeTableCells::Fill(size_t first, size_t count, TTreeListing::TTextCache 
     if (FListing.Count() == 0)
         return;
     count = std::min(count, FListing.Count() - std::min(first, FListing.Count()));
-    FTexts.reserve(count * fcCount);
+    FRows.reserve(count);
+    // Sorted rows lie all over the walk's memory, and their names and folders
+    // further still: each is fetched a few rows ahead, so the wait is not
+    // paid per row.
+    constexpr size_t kRowsAhead = 16;
+    constexpr size_t kNamesAhead = 8;
+    constexpr size_t kPathsAhead = 4;
     for (size_t i = 0; i < count; ++i) {
+        if (i + kRowsAhead < count)
+            __builtin_prefetch(&FListing.Row(first + i + kRowsAhead));
+        if (i + kNamesAhead < count) {
+            const TTreeRow &ahead = FListing.Row(first + i + kNamesAhead);
+            __builtin_prefetch(ahead.Name);
+            __builtin_prefetch(&FListing.FolderOf(ahead).Path);
+        }
+        if (i + kPathsAhead < count)
+            __builtin_prefetch(FListing.FolderOf(FListing.Row(first + i + kPathsAhead)).Path.constData());
         const TTreeRow &row = FListing.Row(first + i);
         Add(row, FListing.FolderOf(row), cache);
     }
 }
 
+char16_t *TTreeTableCells::Reserve(size_t length)
+{
+    if (FUsed + length > FText.size())
+        FText.resize(std::max(FText.size() * 2, FUsed + length + 4096));
+    return FText.data() + FUsed;
+}
+
+TTreeTableCells::TSpan TTreeTableCells::Append(QStringView text)
+{
+    const size_t length = size_t(text.size());
+    Reserve(length);
+    std::memcpy(FText.data() + FUsed, text.utf16(), length * sizeof(char16_t));
+    const TSpan span{uint32_t(FUsed), uint32_t(length)};
+    FUsed += length;
+    return span;
+}
+
+TTreeTableCells::TSpan TTreeTableCells::AppendName(const char *bytes)
+{
+    // Most names are ASCII: widened in place. Others take the decoding every
+    // name takes (TTreeListing::Name), so the texts stay the same.
+    size_t length = 0;
+    unsigned char high = 0;
+    for (; bytes[length]; ++length)
+        high |= static_cast<unsigned char>(bytes[length]);
+    if (high >= 0x80)
+        return Append(QString::fromUtf8(bytes, qsizetype(length)));
+    char16_t *out = Reserve(length);
+    for (size_t i = 0; i < length; ++i)
+        out[i] = char16_t(static_cast<unsigned char>(bytes[i]));
+    const TSpan span{uint32_t(FUsed), uint32_t(length)};
+    FUsed += length;
+    return span;
+}
+
 void TTreeTableCells::Add(const TTreeRow &row, const TTreeFolder &folder, TTreeListing::TTextCache &cache)
 {
-    // The texts the display table's cells would hold, in column order.
-    const QString name = FListing.Name(row);
-    FTexts.push_back(FFullPaths ? folder.Path + name : QString());
-    FTexts.push_back(FListing.NameCell(row, name));
-    FTexts.push_back(folder.Path);
-    FTexts.push_back(FListing.SizeText(row, cache));
-    FTexts.push_back(row.IsFolder ? QString() : ExtractExtension(name));
-    FTexts.push_back(FListing.ModifiedText(row, cache));
-    ++FRows;
+    TRowTexts texts{};
+    // Copied, so the writer reads each row's texts from one place.
+    texts.Path = Append(folder.Path);
+    texts.Name = AppendName(row.Name);
+    // A name holds no "/": its extension starts at its last dot, wherever it is.
+    const QStringView name(FText.data() + texts.Name.Offset, qsizetype(texts.Name.Length));
+    const qsizetype dot = name.lastIndexOf(u'.');
+    texts.NameCellLength =
+        row.IsFolder || FListing.ShowsExtensions() || dot < 0 ? texts.Name.Length : uint32_t(dot);
+    texts.ExtensionLength = row.IsFolder || dot < 0 ? 0 : texts.Name.Length - uint32_t(dot);
+    if (FFullPaths) {
+        Reserve(size_t(folder.Path.size()) + texts.Name.Length);
+        texts.FullPath = Append(folder.Path);
+        texts.FullPath.Length +=
+            Append(QStringView(FText.data() + texts.Name.Offset, qsizetype(texts.Name.Length))).Length;
+    }
+    texts.Size = Append(FListing.SizeText(row, cache));
+    texts.Modified = Append(FListing.ModifiedText(row, cache));
+    FRows.push_back(texts);
     FEmptyRow = false;
 }
 
 void TTreeTableCells::Clear(bool emptyRow)
 {
-    FTexts.clear();
-    FRows = 0;
+    FRows.clear();
+    FUsed = 0;
     FEmptyRow = emptyRow;
+}
+
+QString TTreeTableCells::View(TSpan span) const
+{
+    if (span.Length == 0)
+        return QString();
+    return QString::fromRawData(
+        reinterpret_cast<const QChar *>(FText.data() + span.Offset), qsizetype(span.Length));
 }
 
 QString TTreeTableCells::Cells(int col, int row) const
 {
-    if (col < 0 || col >= fcCount || row < 0 || size_t(row) >= FRows)
+    if (col < 0 || col >= fcCount || row < 0 || size_t(row) >= FRows.size())
         return QString();
-    return FTexts[size_t(row) * fcCount + size_t(col)];
+    const TRowTexts &texts = FRows[size_t(row)];
+    switch (col) {
+    case fcPathHolder:
+        return View(texts.FullPath);
+    case fcName:
+        return View({texts.Name.Offset, texts.NameCellLength});
+    case fcPath:
+        return View(texts.Path);
+    case fcSize:
+        return View(texts.Size);
+    case fcExtension:
+        return View({texts.Name.Offset + texts.Name.Length - texts.ExtensionLength, texts.ExtensionLength});
+    default:
+        return View(texts.Modified);
+    }
 }

@@ -432,8 +432,20 @@ TEST_F(TreeCliTest, ATreeOfOneFolderGivesTodaysBytes)
 {
     const QString flat = Root + QStringLiteral("/flat");
     ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("flat")));
-    const char *names[] = {
-        "b.TXT", "a.txt", "A.txt", "same", "Same", "x,y.csv", "z.gz", "archive.tar.gz", "e\xc3\xa9"};
+    // Cells that need quoting or an apostrophe, and names that are not UTF-8.
+    const char *names[] = {"b.TXT",
+        "a.txt",
+        "A.txt",
+        "same",
+        "Same",
+        "x,y.csv",
+        "z.gz",
+        "archive.tar.gz",
+        "e\xc3\xa9",
+        "=sum.txt",
+        "-1,5.txt",
+        "bad\xff.t\xfet",
+        "\xef\xbb\xbfmarked.txt"};
     ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("t1")));
     ASSERT_TRUE(QDir(Root).mkpath(QStringLiteral("t2")));
     int size = 0;
