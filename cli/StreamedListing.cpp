@@ -148,6 +148,8 @@ void FillJsonRow(const TTreeListing &listing,
     json.HasModified = row.Exists;
     json.ModifiedMs = row.ModifiedMs;
     json.OffsetSeconds = listing.OffsetSeconds();
+    if (json.WithoutTexts)
+        return;
     json.SizeText = listing.SizeText(row, cache);
     json.ModifiedText = listing.ModifiedText(row, cache);
 }

@@ -25,6 +25,8 @@ struct TJsonRow
     int OffsetSeconds = 0; // the local offset the texts were made with
     QString SizeText; // as the listing shows them
     QString ModifiedText;
+    // Set by a writer that reads values alone: the texts need not be made.
+    bool WithoutTexts = false;
 };
 
 // Writes rows as UTF-8 JSON while they come: one array of objects, or with

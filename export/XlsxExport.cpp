@@ -13,6 +13,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <vector>
 #include <xlsxwriter.h>
 
 namespace {
@@ -29,6 +32,9 @@ constexpr int kFilterButton = 3;
 // Days from the spreadsheet's day 0 to 1970-01-01.
 constexpr double kUnixEpochSerial = 25569.0;
 constexpr double kMsPerDay = 86400000.0;
+
+// Rows made at a time, ahead of the library.
+constexpr size_t kBatchRows = 4096;
 
 // A cell holds at most this many bytes of text.
 constexpr qsizetype kMaxCellBytes = 32767;
@@ -134,6 +140,12 @@ public:
         FSheet = workbook_add_worksheet(FBook, name.isEmpty() ? nullptr : name.constData());
         if (!FSheet)
             FSheet = workbook_add_worksheet(FBook, nullptr);
+        // The rows' file is written and read back whole: in large blocks, not
+        // the stream's few kilobytes, each a system call.
+        if (FSheet && FSheet->optimize_tmpfile) {
+            FRowsBuffer = std::make_unique<char[]>(kRowsBufferBytes);
+            std::setvbuf(FSheet->optimize_tmpfile, FRowsBuffer.get(), _IOFBF, kRowsBufferBytes);
+        }
         return FSheet;
     }
     // The zip is made on closing, with the records chosen then.
@@ -146,17 +158,85 @@ public:
     }
 
 private:
+    static constexpr size_t kRowsBufferBytes = 1 << 20;
     QByteArray FTempDir;
+    std::unique_ptr<char[]> FRowsBuffer; // outlives the stream it buffers
     lxw_workbook *FBook = nullptr;
     lxw_worksheet *FSheet = nullptr;
+};
+
+// One row as the sheet takes it: UTF-8 texts ready for the cells, numbers,
+// and the widths the texts need.
+struct TSheetRow
+{
+    QByteArray Name, Path, Extension; // empty: no cell
+    bool HasSize = false;
+    int64_t Size = 0;
+    bool HasModified = false;
+    double Modified = 0; // a day serial, local time
+    std::array<int, xcCount> Widths{};
+};
+
+// Makes sheet rows from a listing's rows.
+class TRowMaker
+{
+public:
+    explicit TRowMaker(bool showExtensions)
+        : FShowExtensions(showExtensions)
+    {
+        FRow.WithoutTexts = true;
+    }
+
+    void Make(IListingRows &rows, size_t index, TSheetRow &out)
+    {
+        rows.Row(index, FRow);
+        const TJsonRow &row = FRow;
+        out.Widths = {};
+        const QString name = row.IsFolder || FShowExtensions ? row.Name : NameWithoutExtension(row.Name);
+        Text(name, xcName, out.Name, out.Widths);
+        // The rows of one folder share its path: made once.
+        if (!row.Path.isSharedWith(FLastPath)) {
+            FLastPath = row.Path;
+            FLastPathUtf8 = EscapedCellText(row.Path.toUtf8());
+            CutToCell(FLastPathUtf8);
+            FLastPathWidth = DisplayWidth(row.Path);
+        }
+        out.Path = FLastPathUtf8;
+        out.Widths[xcPath] = FLastPathWidth;
+        out.HasSize = !row.IsFolder || row.SizeIsTotal;
+        out.Size = row.Size;
+        if (out.HasSize)
+            out.Widths[xcSize] = SizeWidth(row.Size);
+        Text(row.Extension, xcExtension, out.Extension, out.Widths);
+        out.HasModified = row.HasModified;
+        if (row.HasModified) {
+            const double local = double(row.ModifiedMs + int64_t(row.OffsetSeconds) * 1000);
+            out.Modified = kUnixEpochSerial + local / kMsPerDay;
+        }
+    }
+
+private:
+    // Names are texts whatever they look like: a string cell is never read
+    // as a formula or a number, so it needs no apostrophe in front.
+    static void Text(const QString &text, int column, QByteArray &out, std::array<int, xcCount> &widths)
+    {
+        out = EscapedCellText(text.toUtf8());
+        CutToCell(out);
+        widths[size_t(column)] = text.isEmpty() ? 0 : DisplayWidth(text);
+    }
+
+    bool FShowExtensions;
+    TJsonRow FRow;
+    QString FLastPath;
+    QByteArray FLastPathUtf8;
+    int FLastPathWidth = 0;
 };
 
 class TSheetWriter
 {
 public:
-    TSheetWriter(lxw_workbook *book, lxw_worksheet *sheet, bool showExtensions)
+    TSheetWriter(lxw_workbook *book, lxw_worksheet *sheet)
         : FSheet(sheet)
-        , FShowExtensions(showExtensions)
     {
         FBold = workbook_add_format(book);
         format_set_bold(FBold);
@@ -175,28 +255,20 @@ public:
             worksheet_write_string(FSheet, 0, lxw_col_t(c), kHeaders[size_t(c)], FBold);
     }
 
-    void Row(lxw_row_t r, const TJsonRow &row)
+    void Row(lxw_row_t r, const TSheetRow &row)
     {
-        const QString name = row.IsFolder || FShowExtensions ? row.Name : NameWithoutExtension(row.Name);
-        Text(r, xcName, name);
-        // The rows of one folder share its path: measured once.
-        if (!row.Path.isSharedWith(FLastPath)) {
-            FLastPath = row.Path;
-            FLastPathUtf8 = EscapedCellText(row.Path.toUtf8());
-            CutToCell(FLastPathUtf8);
-            Widen(xcPath, DisplayWidth(row.Path));
-        }
-        if (!FLastPathUtf8.isEmpty())
-            worksheet_write_string(FSheet, r, xcPath, FLastPathUtf8.constData(), nullptr);
-        if (!row.IsFolder) {
+        if (!row.Name.isEmpty())
+            worksheet_write_string(FSheet, r, xcName, row.Name.constData(), nullptr);
+        if (!row.Path.isEmpty())
+            worksheet_write_string(FSheet, r, xcPath, row.Path.constData(), nullptr);
+        if (row.HasSize)
             worksheet_write_number(FSheet, r, xcSize, double(row.Size), FBytes);
-            Widen(xcSize, SizeWidth(row.Size));
-        }
-        Text(r, xcExtension, row.Extension);
-        if (row.HasModified) {
-            const double local = double(row.ModifiedMs + int64_t(row.OffsetSeconds) * 1000);
-            worksheet_write_number(FSheet, r, xcModified, kUnixEpochSerial + local / kMsPerDay, FDateTime);
-        }
+        if (!row.Extension.isEmpty())
+            worksheet_write_string(FSheet, r, xcExtension, row.Extension.constData(), nullptr);
+        if (row.HasModified)
+            worksheet_write_number(FSheet, r, xcModified, row.Modified, FDateTime);
+        for (int c = 0; c < xcCount; ++c)
+            FWidths[size_t(c)] = std::max(FWidths[size_t(c)], row.Widths[size_t(c)]);
     }
 
     void SetWidths()
@@ -210,28 +282,11 @@ public:
     }
 
 private:
-    void Widen(int column, int width) { FWidths[size_t(column)] = std::max(FWidths[size_t(column)], width); }
-
-    // Names are texts whatever they look like: a string cell is never read
-    // as a formula or a number, so it needs no apostrophe in front.
-    void Text(lxw_row_t r, int column, const QString &text)
-    {
-        if (text.isEmpty())
-            return;
-        QByteArray utf8 = EscapedCellText(text.toUtf8());
-        CutToCell(utf8);
-        worksheet_write_string(FSheet, r, lxw_col_t(column), utf8.constData(), nullptr);
-        Widen(column, DisplayWidth(text));
-    }
-
     lxw_worksheet *FSheet;
-    bool FShowExtensions;
     lxw_format *FBold = nullptr;
     lxw_format *FBytes = nullptr;
     lxw_format *FDateTime = nullptr;
     std::array<int, xcCount> FWidths{};
-    QString FLastPath;
-    QByteArray FLastPathUtf8;
 };
 
 } // namespace
@@ -274,16 +329,42 @@ void ListingToXlsx(const QString &fileName, const TExportOptions &options, IList
     if (!sheet)
         Fail(fileName, errno);
 
-    TSheetWriter writer(book.Get(), sheet, options.ShowExtensions);
+    TSheetWriter writer(book.Get(), sheet);
     lxw_row_t r = 0;
     if (options.Headers) {
         writer.Header();
         ++r;
     }
-    TJsonRow row;
-    for (size_t i = 0; i < count; ++i) {
-        rows.Row(i, row);
-        writer.Row(r++, row);
+    // The rows are made a batch ahead on another core while the library
+    // writes the batch before; the listing's rows are read by that core alone.
+    TRowMaker maker(options.ShowExtensions);
+    const auto make = [&rows, &maker, count](size_t first, std::vector<TSheetRow> &batch) {
+        batch.resize(std::min(kBatchRows, count - first));
+        for (size_t i = 0; i < batch.size(); ++i)
+            maker.Make(rows, first + i, batch[i]);
+    };
+    std::vector<TSheetRow> ready, next;
+    std::future<void> making;
+    // The batch being made is waited for whatever ends the writing.
+    struct TWaiter
+    {
+        std::future<void> &Making;
+        ~TWaiter()
+        {
+            if (Making.valid())
+                Making.wait();
+        }
+    } waiter{making};
+    if (count > 0)
+        make(0, ready);
+    for (size_t first = 0; first < count; first += kBatchRows) {
+        if (first + kBatchRows < count)
+            making = std::async(std::launch::async, make, first + kBatchRows, std::ref(next));
+        for (const TSheetRow &row : ready)
+            writer.Row(r++, row);
+        if (making.valid())
+            making.get();
+        std::swap(ready, next);
     }
     writer.SetWidths();
     if (options.Headers) {

@@ -96,6 +96,19 @@ TEST_F(XlsxCliTest, ATreeReadsBackAsTheSameRows)
     EXPECT_TRUE(rows[0].toArray()[2].toObject()[QLatin1String("v")].isNull());
     EXPECT_EQ(rows[1].toArray()[0].toObject()[QLatin1String("v")].toString(), QStringLiteral("=SUM(A1).csv"));
     EXPECT_EQ(rows[1].toArray()[0].toObject()[QLatin1String("t")].toString(), QStringLiteral("s"));
+
+    // With totals a folder's size is the sum of the files below it, a number.
+    const TCliRun totals = RunCli(Xlsx({QStringLiteral("-r"),
+        QStringLiteral("--folders"),
+        QStringLiteral("--no-files"),
+        QStringLiteral("--folder-sizes"),
+        QStringLiteral("--no-headers"),
+        Listed}));
+    ASSERT_EQ(totals.Status, 0) << totals.Err.constData();
+    const QJsonArray sub = ReadXlsx(Out)[QLatin1String("rows")].toArray();
+    ASSERT_EQ(sub.size(), 1);
+    EXPECT_EQ(sub[0].toArray()[2].toObject()[QLatin1String("v")].toInteger(), 7);
+    EXPECT_EQ(sub[0].toArray()[2].toObject()[QLatin1String("t")].toString(), QStringLiteral("n"));
 }
 
 TEST_F(XlsxCliTest, MoreRowsThanTheBoundAreCutWithAMessageAndStatus1)
