@@ -1,6 +1,7 @@
 #include "listing/DisplayTable.h"
 
 #include "fileutils/FileUtils.h"
+#include "listing/FolderScan.h"
 #include "listing/GridColumns.h"
 #include "listing/StringGridSort.h"
 #include "platform/Errors.h"
@@ -127,6 +128,21 @@ QString LastModifiedDisplayText(const QString &daySerial)
 QString LastModifiedDisplayText(const QString &daySerial, QChar separator, TDateTimeTexts &texts)
 {
     return DateDisplayText(daySerial, separator, texts);
+}
+
+QString LastModifiedDisplayText(int64_t unixMs, int offsetSeconds, QChar separator, TDateTimeTexts &texts)
+{
+    // From 1970 until 2173 the serial has five digits before the point and ten
+    // after it, steps of 0.009 ms: read back, it rounds to the millisecond it
+    // was made from, midnight included.
+    constexpr int64_t kMsPerDay = 86400000;
+    constexpr int64_t kUnixEpochDay = 25569;
+    constexpr int64_t kExactUntil = (100000 - kUnixEpochDay) * kMsPerDay;
+    const std::optional<int64_t> local = LocalMillisecondsInDateRange(unixMs, offsetSeconds);
+    if (local && *local >= 0 && *local < kExactUntil)
+        return texts.Text(kUnixEpochDay + *local / kMsPerDay, int(*local % kMsPerDay));
+    return DateDisplayText(
+        DaySerialText(UnixMillisecondsToDateTime(unixMs, offsetSeconds), separator), separator, texts);
 }
 
 namespace {

@@ -38,3 +38,8 @@ QString SizeDisplayText(const QString &stagingSize);
 QString LastModifiedDisplayText(const QString &daySerial);
 // The same with the separator and the date texts of a whole listing.
 QString LastModifiedDisplayText(const QString &daySerial, QChar separator, TDateTimeTexts &texts);
+// The listing's text for a time in Unix milliseconds, shown at a local offset:
+// the text of its 15-digit day serial, LastModifiedDisplayText(DaySerialText(
+// UnixMillisecondsToDateTime(unixMs, offsetSeconds))), made without the digits
+// where they are known to give back the same millisecond.
+QString LastModifiedDisplayText(int64_t unixMs, int offsetSeconds, QChar separator, TDateTimeTexts &texts);

@@ -175,7 +175,7 @@ QString TTreeListing::ModifiedText(const TTreeRow &row, TTextCache &cache) const
     TTextCache::TText &slot = cache.FModified[size_t(uint64_t(row.ModifiedMs) % cache.FModified.size())];
     if (slot.Text.isNull() || slot.Value != row.ModifiedMs) {
         slot.Value = row.ModifiedMs;
-        slot.Text = text(UnixMillisecondsToDateTime(row.ModifiedMs, OffsetSeconds()));
+        slot.Text = LastModifiedDisplayText(row.ModifiedMs, OffsetSeconds(), FSeparator, cache.FDates);
     }
     return slot.Text;
 }

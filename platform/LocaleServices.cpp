@@ -150,7 +150,12 @@ QString TDateTimeTexts::Text(double dateTime)
         ms -= kMsPerDay;
         days += dateTime < 0 ? -1 : 1;
     }
-    const qint64 day = static_cast<qint64>(days);
+    return Text(static_cast<int64_t>(days), int(ms));
+}
+
+QString TDateTimeTexts::Text(int64_t day, int msOfDay)
+{
+    const int64_t ms = msOfDay;
     auto known = FDates.constFind(day);
     if (known == FDates.constEnd())
         known = FDates.insert(day, FLocale.toString(QDate(1899, 12, 30).addDays(day), FDateFormat));

@@ -61,6 +61,9 @@ class TDateTimeTexts
 public:
     explicit TDateTimeTexts(const QLocale &locale = UserLocale());
     QString Text(double dateTime);
+    // The same for the day of a day serial and the milliseconds into it
+    // (0 to 86 399 999), the two parts Text(double) rounds a value to.
+    QString Text(int64_t day, int msOfDay);
 
 private:
     QLocale FLocale;

@@ -1,5 +1,6 @@
 #include "CountingObserver.h"
 #include "listing/DisplayTable.h"
+#include "listing/FolderScan.h"
 #include "listing/GridColumns.h"
 #include "platform/Errors.h"
 #include "platform/LocaleServices.h"
@@ -297,6 +298,32 @@ TEST(DisplayText, OddStagingTextsDoNotFail)
     for (const char *serial : {"1E300", "-1E300", "2958466", "-693594"})
         EXPECT_EQ(LastModifiedDisplayText(QString::fromLatin1(serial)), QString()) << serial;
     EXPECT_EQ(LastModifiedDisplayText(QStringLiteral("2958465")), QStringLiteral("12/31/9999"));
+}
+
+// A file's time shows what its 15-digit day serial shows, also where the text
+// is made from the milliseconds: around seconds, midnights and the years the
+// shortcut stops at, under offsets on both sides of UTC.
+TEST(DisplayText, AFilesTimeShowsWhatItsDaySerialShows)
+{
+    constexpr int64_t kDay = 86400000;
+    const int64_t until = (100000 - 25569) * kDay; // 2173-10-14
+    std::vector<int64_t> times{-1, 0, 1, 999, 1000, 1001, until - 1, until, until + 1, -kDay - 1};
+    uint64_t seed = 42;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        const int64_t day = int64_t(seed >> 40) % (until / kDay) * kDay;
+        times.insert(times.end(), {day - 1, day, day + 1, day + int64_t(seed % kDay)});
+    }
+    const QChar separator = DecimalSeparator();
+    TDateTimeTexts texts;
+    for (const int offset : {-43200, -1, 0, 3600, 50400}) {
+        for (const int64_t ms : times) {
+            const QString serial = DaySerialText(UnixMillisecondsToDateTime(ms, offset), separator);
+            ASSERT_EQ(LastModifiedDisplayText(ms, offset, separator, texts),
+                LastModifiedDisplayText(serial, separator, texts))
+                << ms << " at " << offset;
+        }
+    }
 }
 
 TEST(DisplayText, DatesAreReadWithTheLocalesSeparator)
