@@ -49,8 +49,8 @@ char16_t *TTreeTableCells::Reserve(size_t length)
 TTreeTableCells::TSpan TTreeTableCells::Append(QStringView text)
 {
     const size_t length = size_t(text.size());
-    Reserve(length);
-    std::memcpy(FText.data() + FUsed, text.utf16(), length * sizeof(char16_t));
+    if (length > 0) // an empty view may have no data at all
+        std::memcpy(Reserve(length), text.utf16(), length * sizeof(char16_t));
     const TSpan span{uint32_t(FUsed), uint32_t(length)};
     FUsed += length;
     return span;
