@@ -34,7 +34,8 @@ struct TParser
                        "that is not valid UTF-8 shows U+FFFD for its bad bytes and adds nameBytes or "
                        "pathBytes, its exact bytes in base64. xlsx writes a workbook of one sheet named "
                        "after FOLDER: a bold, frozen header row with filters, then Name, Path, Size (bytes, "
-                       "a number; a folder's total with --folder-sizes), Extension and Last modified (a date and time, local); every script as "
+                       "a number; a folder's total with --folder-sizes), Extension and Last modified (a date "
+                       "and time, local); every script as "
                        "it is. It holds 1 048 576 rows with the header: the first ones are written, and "
                        "the command then fails with a message."),
         QStringLiteral("FORMAT"),
