@@ -41,6 +41,21 @@ int64_t FloorDiv(int64_t a, int64_t b)
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
+// A number of at least width digits, zeros in front ("%0*lld" for one >= 0).
+void PutNumber(char *&p, int64_t value, int width)
+{
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n < width)
+        digits[n++] = '0';
+    while (n > 0)
+        *p++ = digits[--n];
+}
+
 } // namespace
 
 QString Iso8601Text(int64_t unixMs, int offsetSeconds)
@@ -58,25 +73,29 @@ QString Iso8601Text(int64_t unixMs, int offsetSeconds)
     const int ms = int(inDay % 1000);
     const int s = int(inDay / 1000);
     const int offset = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    // Laid out by hand: a big listing makes one per row.
     char text[64];
-    int n = std::snprintf(text,
-        sizeof text,
-        "%04lld-%02u-%02uT%02d:%02d:%02d",
-        static_cast<long long>(y),
-        m,
-        d,
-        s / 3600,
-        s / 60 % 60,
-        s % 60);
-    if (ms != 0)
-        n += std::snprintf(text + n, sizeof text - size_t(n), ".%03d", ms);
-    std::snprintf(text + n,
-        sizeof text - size_t(n),
-        "%c%02d:%02d",
-        offsetSeconds < 0 ? '-' : '+',
-        offset / 3600,
-        offset / 60 % 60);
-    return QString::fromLatin1(text);
+    char *p = text;
+    PutNumber(p, y, 4);
+    *p++ = '-';
+    PutNumber(p, m, 2);
+    *p++ = '-';
+    PutNumber(p, d, 2);
+    *p++ = 'T';
+    PutNumber(p, s / 3600, 2);
+    *p++ = ':';
+    PutNumber(p, s / 60 % 60, 2);
+    *p++ = ':';
+    PutNumber(p, s % 60, 2);
+    if (ms != 0) {
+        *p++ = '.';
+        PutNumber(p, ms, 3);
+    }
+    *p++ = offsetSeconds < 0 ? '-' : '+';
+    PutNumber(p, offset / 3600, 2);
+    *p++ = ':';
+    PutNumber(p, offset / 60 % 60, 2);
+    return QString::fromLatin1(text, p - text);
 }
 
 struct TJsonListingWriter::TState

@@ -99,13 +99,14 @@ struct TDirCloser
     void operator()(DIR *d) const { closedir(d); }
 };
 
-int WalkerCount(int asked)
+int WalkerCount(int asked, bool streaming)
 {
     if (asked > 0)
         return asked;
-    // Reading folders waits on the disk as much as on the cores.
+    // Reading folders waits on the disk as much as on the cores. Rows written
+    // while the walk runs keep one more thread busy: the walkers leave it a core.
     const int cores = int(std::thread::hardware_concurrency());
-    return std::clamp(cores * 2, 2, 16);
+    return std::clamp(streaming ? cores : cores * 2, 2, 16);
 }
 
 // A folder to enter: a real folder, not a link to one.
@@ -209,7 +210,7 @@ void TTreeWalk::Run(const QStringList &folders, const TErrorHandler &onError, co
         tops[i] = i;
     queue.Push(tops);
     std::vector<std::thread> walkers;
-    const int count = WalkerCount(FOptions.Threads);
+    const int count = WalkerCount(FOptions.Threads, bool(onRows));
     FWalking = count;
     // The walkers are stopped and waited for whatever ends the walk, the
     // rows handler's errors too.
