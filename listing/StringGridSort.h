@@ -32,17 +32,6 @@ void StringGridSort(TGridTable &StrGrid, int SortColumn);
 std::vector<int> StringSortOrder(
     const std::vector<QString> &keys, const TTextComparer &comparer, TSortCompareMode mode);
 
-// The quicksort over the entries 0 to count - 1, each the number of the row
-// whose key it stands for; compare(a, b) compares the keys of rows a and b.
-// Gives the entries in their sorted order. P follows the pivot entry through exchanges.
-// The sub-ranges are disjoint, so handling them from a stack instead of by
-// recursion changes no comparison and cannot overflow the call stack.
-//
-// Anyone can name files so that the middle pivot is always the smallest key
-// left (a folder lists in creation order), which takes n*n/4 comparisons. So a
-// range that lies three times deeper than a balanced split would is finished
-// by heapsort, as introsort does; ordinary listings never get that deep, and
-// keep the quicksort's order of equal keys.
 namespace QuickSortDetail {
 
 struct TRange
@@ -113,6 +102,18 @@ void SortRange(std::vector<int> &entries, TRange range, int maxDepth, Compare &c
 
 } // namespace QuickSortDetail
 
+// The quicksort over the entries 0 to count - 1, each the number of the row
+// whose key it stands for; compare(a, b) compares the keys of rows a and b.
+// Gives the entries in their sorted order. P follows the pivot entry through exchanges.
+// The sub-ranges are disjoint, so handling them from a stack instead of by
+// recursion changes no comparison and cannot overflow the call stack.
+//
+// Anyone can name files so that the middle pivot is always the smallest key
+// left (a folder lists in creation order), which takes n*n/4 comparisons. So a
+// range that lies three times deeper than a balanced split would is finished
+// by heapsort, as introsort does; ordinary listings never get that deep, and
+// keep the quicksort's order of equal keys.
+//
 // threads > 1 sorts disjoint ranges on that many threads at once, with the
 // same comparisons and so the same order; compare must then be safe to call
 // from several threads.

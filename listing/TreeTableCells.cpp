@@ -46,14 +46,19 @@ char16_t *TTreeTableCells::Reserve(size_t length)
     return FText.data() + FUsed;
 }
 
+TTreeTableCells::TSpan TTreeTableCells::Taken(size_t length)
+{
+    const TSpan span{uint32_t(FUsed), uint32_t(length)};
+    FUsed += length;
+    return span;
+}
+
 TTreeTableCells::TSpan TTreeTableCells::Append(QStringView text)
 {
     const size_t length = size_t(text.size());
     if (length > 0) // an empty view may have no data at all
         std::memcpy(Reserve(length), text.utf16(), length * sizeof(char16_t));
-    const TSpan span{uint32_t(FUsed), uint32_t(length)};
-    FUsed += length;
-    return span;
+    return Taken(length);
 }
 
 TTreeTableCells::TSpan TTreeTableCells::AppendName(const char *bytes)
@@ -69,9 +74,7 @@ TTreeTableCells::TSpan TTreeTableCells::AppendName(const char *bytes)
     char16_t *out = Reserve(length);
     for (size_t i = 0; i < length; ++i)
         out[i] = char16_t(static_cast<unsigned char>(bytes[i]));
-    const TSpan span{uint32_t(FUsed), uint32_t(length)};
-    FUsed += length;
-    return span;
+    return Taken(length);
 }
 
 void TTreeTableCells::Add(const TTreeRow &row, const TTreeFolder &folder, TTreeListing::TTextCache &cache)

@@ -13,8 +13,8 @@
 // empty listing reads as the one empty row an empty display table keeps.
 //
 // A million rows go through parts like this one: its texts live in one buffer
-// kept from part to part, and a cell is a view into it,
-// so making and reading a cell allocates nothing.
+// kept from part to part, and a cell is a view into it, so making and reading
+// a cell allocates nothing.
 class TTreeTableCells final : public ITableCells
 {
 public:
@@ -51,6 +51,7 @@ private:
     };
 
     char16_t *Reserve(size_t length); // room for length more, at FUsed
+    TSpan Taken(size_t length); // the next length units, written through Reserve
     TSpan Append(QStringView text);
     TSpan AppendName(const char *bytes);
     QString View(TSpan span) const;
