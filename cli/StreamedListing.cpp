@@ -137,10 +137,12 @@ void FillJsonRow(const TTreeListing &listing,
     TJsonRow &json,
     TTreeListing::TTextCache &cache)
 {
-    json.NameBytes = QByteArray(row.Name);
     json.Name = listing.Name(row);
-    json.PathBytes = folder.Bytes;
     json.Path = folder.Path;
+    if (!json.WithoutTexts) {
+        json.NameBytes = QByteArray(row.Name);
+        json.PathBytes = folder.Bytes;
+    }
     json.Extension = row.IsFolder ? QString() : ExtractExtension(json.Name);
     json.IsFolder = row.IsFolder;
     json.Size = row.Size;

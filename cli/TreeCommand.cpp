@@ -51,9 +51,12 @@ public:
     size_t Count() const override { return FListing.Count(); }
     void Row(size_t index, TJsonRow &json) override
     {
+        FListing.Prefetch(index, FListing.Count());
         const TTreeRow &row = FListing.Row(index);
         FillJsonRow(FListing, row, FListing.FolderOf(row), json, FCache);
     }
+    // The listing is only read; each reader keeps its own texts.
+    std::unique_ptr<IListingRows> Reader() const override { return std::make_unique<TTreeRows>(FListing); }
 
 private:
     TTreeListing &FListing;

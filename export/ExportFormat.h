@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <span>
 
 class QIODevice;
@@ -46,6 +47,9 @@ public:
     virtual ~IListingRows() = default;
     virtual size_t Count() const = 0;
     virtual void Row(size_t index, TJsonRow &row) = 0;
+    // Another reader of the same rows, for another thread; null when the
+    // rows are read from one thread only.
+    virtual std::unique_ptr<IListingRows> Reader() const { return nullptr; }
 };
 
 using TRowsWriter = void (*)(const TExportTarget &, const TExportOptions &, IListingRows &);

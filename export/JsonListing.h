@@ -25,7 +25,8 @@ struct TJsonRow
     int OffsetSeconds = 0; // the local offset the texts were made with
     QString SizeText; // as the listing shows them
     QString ModifiedText;
-    // Set by a writer that reads values alone: the texts need not be made.
+    // Set by a writer that reads names and values alone: neither the texts
+    // nor the file system's bytes need be made.
     bool WithoutTexts = false;
 };
 

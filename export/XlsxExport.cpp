@@ -1,7 +1,7 @@
 #include "export/XlsxExport.h"
 
 #include "export/ExportErrors.h"
-#include "fileutils/PathNames.h"
+#include "export/XlsxRowMarkup.h"
 #include "platform/AtomicFile.h"
 #include "platform/Errors.h"
 
@@ -13,14 +13,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 #include <xlsxwriter.h>
 
 namespace {
-
-enum TColumn { xcName, xcPath, xcSize, xcExtension, xcModified, xcCount };
 
 const std::array<const char *, xcCount> kHeaders = {"Name", "Path", "Size", "Extension", "Last modified"};
 
@@ -29,78 +29,13 @@ const std::array<const char *, xcCount> kHeaders = {"Name", "Path", "Size", "Ext
 constexpr std::array<int, xcCount> kMaxWidths = {60, 80, 18, 16, 20};
 constexpr int kFilterButton = 3;
 
-// Days from the spreadsheet's day 0 to 1970-01-01.
-constexpr double kUnixEpochSerial = 25569.0;
-constexpr double kMsPerDay = 86400000.0;
-
-// Rows made at a time, ahead of the library.
-constexpr size_t kBatchRows = 4096;
-
-// A cell holds at most this many bytes of text.
-constexpr qsizetype kMaxCellBytes = 32767;
+// Rows made into markup at a time, each part on a core of its own.
+constexpr size_t kPartRows = 16384;
 
 // A worksheet's rows beyond this many bytes need the larger zip records
 // (the rest of its markup is far below the margin); smaller ones keep the
 // records every reader takes.
 constexpr long kZip32Bytes = 0xFFFFFFFFL - (64L << 20);
-
-bool IsHex(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-// Readers turn "_xHHHH_" in a cell's text into the character HHHH; a name
-// holding such a sequence keeps it when its "_" is written as "_x005F_".
-QByteArray EscapedCellText(QByteArray utf8)
-{
-    if (!utf8.contains("_x"))
-        return utf8;
-    QByteArray out;
-    out.reserve(utf8.size() + 14);
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const char *p = utf8.constData() + i;
-        if (p[0] == '_' && i + 7 <= utf8.size() && p[1] == 'x' && IsHex(p[2]) && IsHex(p[3]) && IsHex(p[4])
-            && IsHex(p[5]) && p[6] == '_')
-            out += "_x005F_";
-        else
-            out += p[0];
-    }
-    return out;
-}
-
-// Cut on a character's first byte.
-void CutToCell(QByteArray &utf8)
-{
-    if (utf8.size() <= kMaxCellBytes)
-        return;
-    qsizetype end = kMaxCellBytes;
-    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
-        --end;
-    utf8.truncate(end);
-}
-
-// How many columns a text takes: East Asian wide characters take two.
-int DisplayWidth(const QString &text)
-{
-    int width = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF)
-            || (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F)
-            || (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6);
-        width += wide ? 2 : 1;
-    }
-    return width;
-}
-
-// "1,234,567": the digits and the separators the size format adds.
-int SizeWidth(int64_t size)
-{
-    int digits = 1;
-    for (int64_t v = size < 0 ? -size : size; v >= 10; v /= 10)
-        ++digits;
-    return digits + (digits - 1) / 3;
-}
 
 [[noreturn]] void Fail(const QString &fileName, int err)
 {
@@ -165,73 +100,8 @@ private:
     lxw_worksheet *FSheet = nullptr;
 };
 
-// One row as the sheet takes it: UTF-8 texts ready for the cells, numbers,
-// and the widths the texts need.
-struct TSheetRow
-{
-    QByteArray Name, Path, Extension; // empty: no cell
-    bool HasSize = false;
-    int64_t Size = 0;
-    bool HasModified = false;
-    double Modified = 0; // a day serial, local time
-    std::array<int, xcCount> Widths{};
-};
-
-// Makes sheet rows from a listing's rows.
-class TRowMaker
-{
-public:
-    explicit TRowMaker(bool showExtensions)
-        : FShowExtensions(showExtensions)
-    {
-        FRow.WithoutTexts = true;
-    }
-
-    void Make(IListingRows &rows, size_t index, TSheetRow &out)
-    {
-        rows.Row(index, FRow);
-        const TJsonRow &row = FRow;
-        out.Widths = {};
-        const QString name = row.IsFolder || FShowExtensions ? row.Name : NameWithoutExtension(row.Name);
-        Text(name, xcName, out.Name, out.Widths);
-        // The rows of one folder share its path: made once.
-        if (!row.Path.isSharedWith(FLastPath)) {
-            FLastPath = row.Path;
-            FLastPathUtf8 = EscapedCellText(row.Path.toUtf8());
-            CutToCell(FLastPathUtf8);
-            FLastPathWidth = DisplayWidth(row.Path);
-        }
-        out.Path = FLastPathUtf8;
-        out.Widths[xcPath] = FLastPathWidth;
-        out.HasSize = !row.IsFolder || row.SizeIsTotal;
-        out.Size = row.Size;
-        if (out.HasSize)
-            out.Widths[xcSize] = SizeWidth(row.Size);
-        Text(row.Extension, xcExtension, out.Extension, out.Widths);
-        out.HasModified = row.HasModified;
-        if (row.HasModified) {
-            const double local = double(row.ModifiedMs + int64_t(row.OffsetSeconds) * 1000);
-            out.Modified = kUnixEpochSerial + local / kMsPerDay;
-        }
-    }
-
-private:
-    // Names are texts whatever they look like: a string cell is never read
-    // as a formula or a number, so it needs no apostrophe in front.
-    static void Text(const QString &text, int column, QByteArray &out, std::array<int, xcCount> &widths)
-    {
-        out = EscapedCellText(text.toUtf8());
-        CutToCell(out);
-        widths[size_t(column)] = text.isEmpty() ? 0 : DisplayWidth(text);
-    }
-
-    bool FShowExtensions;
-    TJsonRow FRow;
-    QString FLastPath;
-    QByteArray FLastPathUtf8;
-    int FLastPathWidth = 0;
-};
-
+// The sheet around the rows: the header, the cells' styles, the rows'
+// markup and the columns' widths.
 class TSheetWriter
 {
 public:
@@ -249,26 +119,38 @@ public:
         FWidths[xcModified] = std::max(FWidths[xcModified], 19);
     }
 
+    // Written out at once: the rows' markup goes to the same file after it.
     void Header()
     {
         for (int c = 0; c < xcCount; ++c)
             worksheet_write_string(FSheet, 0, lxw_col_t(c), kHeaders[size_t(c)], FBold);
+        lxw_worksheet_write_single_row(FSheet);
     }
 
-    void Row(lxw_row_t r, const TSheetRow &row)
+    // Numbered in the order of their first use, as the library numbers them.
+    TXlsxCellStyles Styles() const
     {
-        if (!row.Name.isEmpty())
-            worksheet_write_string(FSheet, r, xcName, row.Name.constData(), nullptr);
-        if (!row.Path.isEmpty())
-            worksheet_write_string(FSheet, r, xcPath, row.Path.constData(), nullptr);
-        if (row.HasSize)
-            worksheet_write_number(FSheet, r, xcSize, double(row.Size), FBytes);
-        if (!row.Extension.isEmpty())
-            worksheet_write_string(FSheet, r, xcExtension, row.Extension.constData(), nullptr);
-        if (row.HasModified)
-            worksheet_write_number(FSheet, r, xcModified, row.Modified, FDateTime);
-        for (int c = 0; c < xcCount; ++c)
-            FWidths[size_t(c)] = std::max(FWidths[size_t(c)], row.Widths[size_t(c)]);
+        TXlsxCellStyles styles;
+        styles.Size = lxw_format_get_xf_index(FBytes);
+        styles.Modified = lxw_format_get_xf_index(FDateTime);
+        return styles;
+    }
+
+    // The library writes its rows to this file and puts it in the sheet whole.
+    FILE *RowsFile() const { return FSheet->file == FSheet->optimize_tmpfile ? FSheet->file : nullptr; }
+
+    // The sheet's dimension covers the rows written past the library, as it
+    // would have had the library written them.
+    void Cover(const TXlsxRowsExtent &extent)
+    {
+        for (size_t c = 0; c < FWidths.size(); ++c)
+            FWidths[c] = std::max(FWidths[c], extent.Widths[c]);
+        if (extent.LastColumn < 0)
+            return;
+        FSheet->dim_rowmin = std::min(FSheet->dim_rowmin, lxw_row_t(extent.FirstRow));
+        FSheet->dim_rowmax = std::max(FSheet->dim_rowmax, lxw_row_t(extent.LastRow));
+        FSheet->dim_colmin = std::min(FSheet->dim_colmin, lxw_col_t(extent.FirstColumn));
+        FSheet->dim_colmax = std::max(FSheet->dim_colmax, lxw_col_t(extent.LastColumn));
     }
 
     void SetWidths()
@@ -289,6 +171,111 @@ private:
     std::array<int, xcCount> FWidths{};
 };
 
+// Makes the rows' markup a part at a time on the cores, and hands the parts
+// out in order.
+class TRowParts
+{
+public:
+    TRowParts(
+        IListingRows &rows, size_t count, uint32_t firstSheetRow, bool showExtensions, TXlsxCellStyles styles)
+        : FCount(count)
+        , FParts((count + kPartRows - 1) / kPartRows)
+        , FFirstSheetRow(firstSheetRow)
+    {
+        // Rows that one thread alone may read are made a part at a time.
+        const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+        for (size_t i = 0; i < cores; ++i) {
+            auto &maker = FMakers.emplace_back(std::make_unique<TMaker>(showExtensions, styles));
+            maker->Own = i == 0 ? nullptr : rows.Reader();
+            maker->Rows = i == 0 ? &rows : maker->Own.get();
+            maker->Row.WithoutTexts = true;
+            if (!maker->Rows) {
+                FMakers.pop_back();
+                break;
+            }
+        }
+        while (FStarted < FParts && FAhead.size() < FMakers.size())
+            StartNext();
+    }
+    ~TRowParts()
+    {
+        for (TPart &p : FAhead)
+            if (p.Made.valid())
+                p.Made.wait();
+    }
+    TRowParts(const TRowParts &) = delete;
+    TRowParts &operator=(const TRowParts &) = delete;
+
+    // The next part's markup and extent, or null after the last; valid until
+    // the next call.
+    const std::string *Next(TXlsxRowsExtent &extent)
+    {
+        if (FHandedOut) {
+            FSpare.push_back(std::move(FAhead.front().Markup));
+            FAhead.pop_front();
+            FHandedOut = false;
+            if (FStarted < FParts)
+                StartNext();
+        }
+        if (FAhead.empty())
+            return nullptr;
+        TPart &part = FAhead.front();
+        part.Made.get();
+        FHandedOut = true;
+        extent = part.Extent;
+        return &part.Markup;
+    }
+
+private:
+    struct TMaker
+    {
+        TMaker(bool showExtensions, TXlsxCellStyles styles)
+            : Markup(showExtensions, styles)
+        { }
+        std::unique_ptr<IListingRows> Own;
+        IListingRows *Rows = nullptr;
+        TJsonRow Row;
+        TXlsxRowMarkup Markup;
+    };
+    struct TPart
+    {
+        std::string Markup;
+        TXlsxRowsExtent Extent;
+        std::future<void> Made;
+    };
+
+    void StartNext()
+    {
+        TPart &part = FAhead.emplace_back();
+        if (!FSpare.empty()) {
+            part.Markup = std::move(FSpare.back());
+            FSpare.pop_back();
+            part.Markup.clear();
+        }
+        const size_t first = FStarted * kPartRows;
+        const size_t last = std::min(first + kPartRows, FCount);
+        // A maker is taken again only once its part before is made: at most
+        // as many parts as makers are under way.
+        TMaker &maker = *FMakers[FStarted % FMakers.size()];
+        part.Made = std::async(std::launch::async, [&part, &maker, first, last, sheetRow = FFirstSheetRow] {
+            for (size_t i = first; i < last; ++i) {
+                maker.Rows->Row(i, maker.Row);
+                maker.Markup.Append(maker.Row, sheetRow + uint32_t(i), part.Markup, part.Extent);
+            }
+        });
+        ++FStarted;
+    }
+
+    size_t FCount;
+    size_t FParts;
+    uint32_t FFirstSheetRow;
+    std::vector<std::unique_ptr<TMaker>> FMakers;
+    std::deque<TPart> FAhead;
+    std::vector<std::string> FSpare;
+    size_t FStarted = 0;
+    bool FHandedOut = false;
+};
+
 } // namespace
 
 QString XlsxSheetName(const QString &folder)
@@ -299,8 +286,9 @@ QString XlsxSheetName(const QString &folder)
     QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     if (name.isEmpty())
         name = path;
+    // What XML cannot hold would leave a workbook no reader opens.
     for (QChar &c : name)
-        if (QStringView(u"[]:*?/\\").contains(c))
+        if (QStringView(u"[]:*?/\\").contains(c) || c.unicode() < 0x20 || c.unicode() >= 0xFFFE)
             c = QLatin1Char('_');
     if (name.size() > 31)
         name.truncate(name.at(30).isHighSurrogate() ? 30 : 31);
@@ -330,53 +318,33 @@ void ListingToXlsx(const QString &fileName, const TExportOptions &options, IList
         Fail(fileName, errno);
 
     TSheetWriter writer(book.Get(), sheet);
-    lxw_row_t r = 0;
+    uint32_t firstRow = 0;
     if (options.Headers) {
         writer.Header();
-        ++r;
+        ++firstRow;
     }
-    // The rows are made a batch ahead on another core while the library
-    // writes the batch before; the listing's rows are read by that core alone.
-    TRowMaker maker(options.ShowExtensions);
-    const auto make = [&rows, &maker, count](size_t first, std::vector<TSheetRow> &batch) {
-        batch.resize(std::min(kBatchRows, count - first));
-        for (size_t i = 0; i < batch.size(); ++i)
-            maker.Make(rows, first + i, batch[i]);
-    };
-    std::vector<TSheetRow> ready, next;
-    std::future<void> making;
-    // The batch being made is waited for whatever ends the writing.
-    struct TWaiter
+    FILE *data = writer.RowsFile();
+    if (!data)
+        Fail(fileName, EINVAL);
     {
-        std::future<void> &Making;
-        ~TWaiter()
-        {
-            if (Making.valid())
-                Making.wait();
+        TRowParts parts(rows, count, firstRow, options.ShowExtensions, writer.Styles());
+        TXlsxRowsExtent extent;
+        while (const std::string *markup = parts.Next(extent)) {
+            if (std::fwrite(markup->data(), 1, markup->size(), data) != markup->size())
+                Fail(fileName, errno);
+            writer.Cover(extent);
         }
-    } waiter{making};
-    if (count > 0)
-        make(0, ready);
-    for (size_t first = 0; first < count; first += kBatchRows) {
-        if (first + kBatchRows < count)
-            making = std::async(std::launch::async, make, first + kBatchRows, std::ref(next));
-        for (const TSheetRow &row : ready)
-            writer.Row(r++, row);
-        if (making.valid())
-            making.get();
-        std::swap(ready, next);
     }
     writer.SetWidths();
     if (options.Headers) {
         worksheet_freeze_panes(sheet, 1, 0);
-        worksheet_autofilter(sheet, 0, 0, std::max<lxw_row_t>(r, 1) - 1, xcCount - 1);
+        worksheet_autofilter(sheet, 0, 0, lxw_row_t(std::max<size_t>(firstRow + count, 1) - 1), xcCount - 1);
     }
     // The rows went to a temporary file whose write errors the library does
     // not check; a short one would make a whole-looking but cut workbook.
-    FILE *data = sheet->optimize_tmpfile;
-    if (data && (std::fflush(data) != 0 || std::ferror(data)))
+    if (std::fflush(data) != 0 || std::ferror(data))
         Fail(fileName, errno);
-    const bool zip64 = data && std::ftell(data) > kZip32Bytes;
+    const bool zip64 = std::ftell(data) > kZip32Bytes;
     errno = 0;
     if (book.Close(zip64) != LXW_NO_ERROR)
         Fail(fileName, errno);

@@ -31,6 +31,9 @@ public:
     size_t Count() const { return FOrder.size(); }
     const TTreeRow &Row(size_t position) const { return FWalk.Rows()[FOrder[position]]; }
     const TTreeFolder &FolderOf(const TTreeRow &row) const { return FWalk.Folder(row.Folder); }
+    // For rows read in order up to end: fetches the rows after position,
+    // their names and folders, before they are read.
+    void Prefetch(size_t position, size_t end) const;
 
     // Texts made before that are likely to come again: sizes and dates
     // repeat in a big tree. One per thread that makes cell texts.

@@ -18,22 +18,8 @@ void TTreeTableCells::Fill(size_t first, size_t count, TTreeListing::TTextCache 
         return;
     count = std::min(count, FListing.Count() - std::min(first, FListing.Count()));
     FRows.reserve(count);
-    // Sorted rows lie all over the walk's memory, and their names and folders
-    // further still: each is fetched a few rows ahead, so the wait is not
-    // paid per row.
-    constexpr size_t kRowsAhead = 16;
-    constexpr size_t kNamesAhead = 8;
-    constexpr size_t kPathsAhead = 4;
     for (size_t i = 0; i < count; ++i) {
-        if (i + kRowsAhead < count)
-            __builtin_prefetch(&FListing.Row(first + i + kRowsAhead));
-        if (i + kNamesAhead < count) {
-            const TTreeRow &ahead = FListing.Row(first + i + kNamesAhead);
-            __builtin_prefetch(ahead.Name);
-            __builtin_prefetch(&FListing.FolderOf(ahead).Path);
-        }
-        if (i + kPathsAhead < count)
-            __builtin_prefetch(FListing.FolderOf(FListing.Row(first + i + kPathsAhead)).Path.constData());
+        FListing.Prefetch(first + i, first + count);
         const TTreeRow &row = FListing.Row(first + i);
         Add(row, FListing.FolderOf(row), cache);
     }

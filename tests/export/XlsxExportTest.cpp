@@ -8,7 +8,9 @@
 #include <QJsonArray>
 #include <QTimeZone>
 
+#include <optional>
 #include <vector>
+#include <xlsxwriter.h>
 
 namespace {
 
@@ -144,7 +146,10 @@ TEST_F(XlsxExportTest, EveryNameComesBackAsTheSameText)
         QStringLiteral("1e5"),
         QStringLiteral("a & <b> \"c\""),
         QStringLiteral("a_x0041_b"),
-        QStringLiteral("bell\u0007tab\tend")};
+        QStringLiteral("bell\u0007tab\tend"),
+        // Characters XML cannot carry at all: the workbook must still open.
+        QStringLiteral("non\uffffcharacter\ufffe"),
+        QStringLiteral("  blanks at both ends ")};
     std::vector<TJsonRow> rows;
     for (const QString &name : names)
         rows.push_back(File(name + QStringLiteral(".txt"), QStringLiteral(".txt"), 1));
@@ -172,6 +177,119 @@ TEST_F(XlsxExportTest, ColumnsAreWideEnoughButNotEndless)
     EXPECT_GE(widths[QLatin1String("B")].toDouble(), 18); // the path
     EXPECT_GE(widths[QLatin1String("C")].toDouble(), 14); // "12,345,678,901"
     EXPECT_GE(widths[QLatin1String("E")].toDouble(), 19); // a date and time
+}
+
+// The rows' markup is made beside the library; what the library writes for
+// the same cells through its own calls must come out byte for byte.
+struct TLibraryCells
+{
+    QString Name, Path, Extension; // as handed to the library; empty: no cell
+    std::optional<double> Size, Modified;
+};
+
+QByteArray SheetData(const QByteArray &sheet)
+{
+    const qsizetype dimension = sheet.indexOf("<dimension");
+    const qsizetype begin = sheet.indexOf("<sheetData");
+    const qsizetype end = sheet.indexOf("</sheetData>");
+    if (dimension < 0 || begin < 0 || end < 0)
+        return sheet;
+    return sheet.mid(dimension, sheet.indexOf("/>", dimension) - dimension) + sheet.mid(begin, end - begin);
+}
+
+QByteArray LibrarySheetData(const QString &path, const std::vector<TLibraryCells> &rows)
+{
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook *book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+    lxw_format *bold = workbook_add_format(book);
+    format_set_bold(bold);
+    lxw_format *bytes = workbook_add_format(book);
+    format_set_num_format(bytes, "#,##0");
+    lxw_format *dateTime = workbook_add_format(book);
+    format_set_num_format(dateTime, "yyyy-mm-dd hh:mm:ss");
+    const char *headers[] = {"Name", "Path", "Size", "Extension", "Last modified"};
+    for (lxw_col_t c = 0; c < 5; ++c)
+        worksheet_write_string(sheet, 0, c, headers[c], bold);
+    lxw_row_t r = 1;
+    for (const TLibraryCells &row : rows) {
+        worksheet_write_string(sheet, r, 0, row.Name.toUtf8().constData(), nullptr);
+        worksheet_write_string(sheet, r, 1, row.Path.toUtf8().constData(), nullptr);
+        if (row.Size)
+            worksheet_write_number(sheet, r, 2, *row.Size, bytes);
+        worksheet_write_string(sheet, r, 3, row.Extension.toUtf8().constData(), nullptr);
+        if (row.Modified)
+            worksheet_write_number(sheet, r, 4, *row.Modified, dateTime);
+        ++r;
+    }
+    EXPECT_EQ(workbook_close(book), LXW_NO_ERROR);
+    return SheetData(ReadXlsxPart(path, QStringLiteral("xl/worksheets/sheet1.xml")));
+}
+
+TEST_F(XlsxExportTest, RowsAreMarkedUpAsTheLibraryMarksThemUp)
+{
+    const int64_t when = UtcMs(2024, 5, 6, 7, 8, 9) + 123;
+    const auto serial = [](int64_t ms) {
+        return 25569.0 + double(ms + 7200 * 1000) / 86400000.0;
+    };
+    const QString longPath = QStringLiteral("/") + QString(40000, QLatin1Char('p'));
+    const QString twoBytePath = QString(16384, QChar(0xE9)); // é: 32 768 bytes
+    std::vector<TJsonRow> rows;
+    std::vector<TLibraryCells> cells;
+    const auto add = [&](TJsonRow row, TLibraryCells expected) {
+        rows.push_back(row);
+        cells.push_back(expected);
+    };
+    // The first row uses both number styles, so the library numbers them as the writer does.
+    add(File(QStringLiteral("  lead.txt"), QStringLiteral(".txt"), 0, when),
+        {QStringLiteral("  lead.txt"),
+            QStringLiteral("/home/user/Проект/"),
+            QStringLiteral(".txt"),
+            0.0,
+            serial(when)});
+    for (const int64_t size : {int64_t(9007199254740991),
+             int64_t(9007199254740993),
+             int64_t(12345678901234567),
+             int64_t(1000000000000000000)}) {
+        add(File(QStringLiteral("trail "), QString(), size, 0),
+            {QStringLiteral("trail "), QStringLiteral("/home/user/Проект/"), {}, double(size), serial(0)});
+    }
+    const QStringList names{QStringLiteral("\ttab"),
+        QStringLiteral("line\nbreak\r"),
+        QStringLiteral("ctl\u0001\u001f\u007f"),
+        QStringLiteral("a & <b> \"c\" 'd'"),
+        QStringLiteral("中文 😀 é"),
+        QStringLiteral("_x00 _x12G4_")};
+    for (const QString &name : names)
+        add(File(name, QString(), 1, UtcMs(1800, 1, 1, 0, 0, 0)),
+            {name, QStringLiteral("/home/user/Проект/"), {}, 1.0, serial(UtcMs(1800, 1, 1, 0, 0, 0))});
+    // A name's own escape keeps its "_"; the library is handed it so written.
+    add(File(QStringLiteral("a_x0041_b"), QString(), 1, when),
+        {QStringLiteral("a_x005F_x0041_b"), QStringLiteral("/home/user/Проект/"), {}, 1.0, serial(when)});
+    TJsonRow folder = Folder(QStringLiteral("sub"));
+    folder.Path = QStringLiteral("/other/");
+    folder.ModifiedMs = when;
+    add(folder, {QStringLiteral("sub"), QStringLiteral("/other/"), {}, {}, serial(when)});
+    folder.SizeIsTotal = true;
+    folder.Size = 42;
+    folder.HasModified = false;
+    add(folder, {QStringLiteral("sub"), QStringLiteral("/other/"), {}, 42.0, {}});
+    // Texts past a cell's 32 767 bytes are cut on a character.
+    TJsonRow deep = File(QStringLiteral("deep"), QString(), 5, when);
+    deep.Path = longPath;
+    add(deep, {QStringLiteral("deep"), longPath.left(32767), {}, 5.0, serial(when)});
+    deep.Path = twoBytePath;
+    add(deep, {QStringLiteral("deep"), twoBytePath.left(16383), {}, 5.0, serial(when)});
+
+    TVectorRows source(rows);
+    TExportOptions options;
+    options.ShowExtensions = true;
+    ListingToXlsx(Out, options, source);
+    const QByteArray ours = SheetData(ReadXlsxPart(Out, QStringLiteral("xl/worksheets/sheet1.xml")));
+    const QByteArray library = LibrarySheetData(PathOf(QStringLiteral("library.xlsx")), cells);
+    ASSERT_FALSE(library.isEmpty());
+    EXPECT_EQ(ours, library);
 }
 
 TEST_F(XlsxExportTest, MoreRowsThanTheSheetHoldsWritesTheFirstOnesThenFails)
@@ -247,6 +365,7 @@ TEST(XlsxSheetName, IsTheFolderNameAsASheetMayHoldIt)
         {QStringLiteral("/"), QStringLiteral("_")},
         {QStringLiteral("/data/a[1]:*?\\b"), QStringLiteral("a_1_____b")},
         {QStringLiteral("/data/'quoted'"), QStringLiteral("_quoted_")},
+        {QStringLiteral("/data/a\u0001b\uffff"), QStringLiteral("a_b_")},
         {QStringLiteral("/data/") + QString(40, QLatin1Char('n')), QString(31, QLatin1Char('n'))},
         // 31 units would end in half a pair; the pair goes whole.
         {QStringLiteral("/data/ab")

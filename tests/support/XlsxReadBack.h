@@ -21,3 +21,18 @@ inline QJsonObject ReadXlsx(const QString &path)
     }
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
+
+// One part of the workbook's package, as its bytes.
+inline QByteArray ReadXlsxPart(const QString &path, const QString &part)
+{
+    QProcess p;
+    p.start(QStringLiteral(CARTOLA_PYTHON3),
+        {QStringLiteral("-c"),
+            QStringLiteral("import sys, zipfile; "
+                           "sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))"),
+            path,
+            part});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        ADD_FAILURE() << "reading " << part.toStdString() << ": " << p.readAllStandardError().toStdString();
+    return p.readAllStandardOutput();
+}

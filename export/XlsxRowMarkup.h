@@ -1,0 +1,66 @@
+// A listing's rows as a worksheet's row markup, made on any thread.
+#pragma once
+
+#include "export/JsonListing.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+enum TXlsxColumn { xcName, xcPath, xcSize, xcExtension, xcModified, xcCount };
+
+// The style numbers the cells of a column refer to (0: none).
+struct TXlsxCellStyles
+{
+    int Size = 0;
+    int Modified = 0;
+};
+
+// What the rows made so far hold: the rows and columns with a cell, and the
+// widest text of each column in characters (East Asian wide ones count two).
+struct TXlsxRowsExtent
+{
+    uint32_t FirstRow = UINT32_MAX;
+    uint32_t LastRow = 0;
+    int FirstColumn = xcCount;
+    int LastColumn = -1;
+    std::array<int, xcCount> Widths{};
+
+    void Add(const TXlsxRowsExtent &other);
+};
+
+// Makes the markup of rows: texts as inline strings that hold every
+// character (what XML cannot carry goes as "_xHHHH_", a name's own "_xHHHH_"
+// keeps its "_" by the same rule), sizes and day serials as numbers. Texts
+// are cut at the 32 767 bytes a cell holds.
+class TXlsxRowMarkup
+{
+public:
+    TXlsxRowMarkup(bool showExtensions, TXlsxCellStyles styles);
+
+    // Appends the row as sheet row sheetRow (0 is the first).
+    void Append(const TJsonRow &row, uint32_t sheetRow, std::string &out, TXlsxRowsExtent &extent);
+
+private:
+    struct TTextCell
+    {
+        std::string Text; // escaped for the markup
+        bool Preserve = false; // leading or trailing blanks to keep
+        int Width = 0;
+    };
+    static void MakeText(QStringView text, TTextCell &cell);
+    static void AppendText(const TTextCell &cell, char column, const char *rowDigits, std::string &out);
+
+    bool FShowExtensions;
+    TXlsxCellStyles FStyles;
+    TTextCell FName, FExtension;
+    // The rows of one folder share its path: made once.
+    QString FLastPath;
+    TTextCell FPath;
+};
+
+// A number as the sheet's markup writes it: up to 16 significant digits,
+// an exponent beyond them.
+void AppendXlsxNumber(double value, std::string &out);
