@@ -138,8 +138,12 @@ void FillJsonRow(const TTreeListing &listing,
     TTreeListing::TTextCache &cache)
 {
     json.Name = listing.Name(row);
-    json.Path = folder.Path;
-    if (!json.WithoutTexts) {
+    if (json.WithoutTexts) {
+        // The folder's own text, not shared: readers on several threads would
+        // otherwise all count its users on one cache line.
+        json.Path = QString::fromRawData(folder.Path.constData(), folder.Path.size());
+    } else {
+        json.Path = folder.Path;
         json.NameBytes = QByteArray(row.Name);
         json.PathBytes = folder.Bytes;
     }

@@ -26,7 +26,8 @@ struct TJsonRow
     QString SizeText; // as the listing shows them
     QString ModifiedText;
     // Set by a writer that reads names and values alone: neither the texts
-    // nor the file system's bytes need be made.
+    // nor the file system's bytes need be made, and Path may be the
+    // listing's own text, valid while the listing is.
     bool WithoutTexts = false;
 };
 

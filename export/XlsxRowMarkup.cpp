@@ -99,25 +99,29 @@ int SizeWidth(int64_t size)
     return digits + (digits - 1) / 3;
 }
 
-void AppendCellStart(char column, std::string_view row, int style, std::string &out)
+// What a row's markup takes beside its texts, at most: tags, row number,
+// styles and two numbers.
+constexpr size_t kRowMarkupBytes = 512;
+
+char *PutCellStart(char *to, char column, std::string_view row, int style)
 {
-    out += "<c r=\""sv;
-    out += column;
-    out += row;
+    to = Put(to, "<c r=\""sv);
+    *to++ = column;
+    to = Put(to, row);
     if (style != 0) {
-        out += "\" s=\""sv;
-        char digits[12];
-        out.append(digits, std::to_chars(digits, digits + sizeof digits, style).ptr);
+        to = Put(to, "\" s=\""sv);
+        to = std::to_chars(to, to + 11, style).ptr;
     }
-    out += '"';
+    *to++ = '"';
+    return to;
 }
 
-void AppendNumberCell(char column, std::string_view row, int style, double value, std::string &out)
+char *PutNumberCell(char *to, char column, std::string_view row, int style, double value)
 {
-    AppendCellStart(column, row, style, out);
-    out += "><v>"sv;
-    AppendXlsxNumber(value, out);
-    out += "</v></c>"sv;
+    to = PutCellStart(to, column, row, style);
+    to = Put(to, "><v>"sv);
+    to = PutXlsxNumber(to, value);
+    return Put(to, "</v></c>"sv);
 }
 
 } // namespace
@@ -132,20 +136,19 @@ void TXlsxRowsExtent::Add(const TXlsxRowsExtent &other)
         Widths[c] = std::max(Widths[c], other.Widths[c]);
 }
 
-void AppendXlsxNumber(double value, std::string &out)
+char *PutXlsxNumber(char *to, double value)
 {
-    char text[40];
     char *end;
     if (std::fabs(value) < kExactWhole && value == std::trunc(value) && !std::signbit(value)) {
-        end = std::to_chars(text, text + sizeof text, int64_t(value)).ptr;
+        end = std::to_chars(to, to + kXlsxNumberBytes, int64_t(value)).ptr;
     } else {
         // printf's %.16G, without its locale or its cost.
-        end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 16).ptr;
-        std::transform(text, end, text, [](char c) {
+        end = std::to_chars(to, to + kXlsxNumberBytes, value, std::chars_format::general, 16).ptr;
+        std::transform(to, end, to, [](char c) {
             return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
         });
     }
-    out.append(text, end);
+    return end;
 }
 
 TXlsxRowMarkup::TXlsxRowMarkup(bool showExtensions, TXlsxCellStyles styles)
@@ -209,65 +212,70 @@ void TXlsxRowMarkup::MakeText(QStringView text, TTextCell &cell)
     cell.Width = width;
 }
 
-void TXlsxRowMarkup::AppendText(const TTextCell &cell, char column, const char *rowDigits, std::string &out)
+char *TXlsxRowMarkup::PutText(char *to, const TTextCell &cell, char column, std::string_view row)
 {
-    AppendCellStart(column, rowDigits, 0, out);
-    out += cell.Preserve ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"sv : " t=\"inlineStr\"><is><t>"sv;
-    out += cell.Text;
-    out += "</t></is></c>"sv;
+    to = PutCellStart(to, column, row, 0);
+    to = Put(to,
+        cell.Preserve ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"sv : " t=\"inlineStr\"><is><t>"sv);
+    to = Put(to, cell.Text);
+    return Put(to, "</t></is></c>"sv);
 }
 
 void TXlsxRowMarkup::Append(const TJsonRow &row, uint32_t sheetRow, std::string &out, TXlsxRowsExtent &extent)
 {
-    char digits[12];
-    *std::to_chars(digits, digits + sizeof digits - 1, uint64_t(sheetRow) + 1).ptr = '\0';
+    if (row.IsFolder || FShowExtensions)
+        MakeText(row.Name, FName);
+    else
+        MakeText(NameWithoutExtension(row.Name), FName);
+    // The text kept alive in FLastPath, or the listing's own, is never
+    // another's: the same place is the same text.
+    if (row.Path.constData() != FLastPath.constData() || row.Path.size() != FLastPath.size()) {
+        FLastPath = row.Path;
+        MakeText(row.Path, FPath);
+    }
+    MakeText(row.Extension, FExtension);
+    const bool hasSize = !row.IsFolder || row.SizeIsTotal;
+    if (FName.Text.empty() && FPath.Text.empty() && !hasSize && FExtension.Text.empty() && !row.HasModified)
+        return; // a row without cells is left out, as the library leaves it
+
+    // Written in place: room for the whole row first, then cut to what it took.
     const size_t start = out.size();
-    out += "<row r=\""sv;
-    out += digits;
-    out += "\">"sv;
-    const size_t empty = out.size();
+    out.resize(start + kRowMarkupBytes + FName.Text.size() + FPath.Text.size() + FExtension.Text.size());
+    char *to = out.data() + start;
+    char digits[12];
+    const std::string_view number(
+        digits, size_t(std::to_chars(digits, digits + sizeof digits, uint64_t(sheetRow) + 1).ptr - digits));
+    to = Put(to, "<row r=\""sv);
+    to = Put(to, number);
+    to = Put(to, "\">"sv);
     const auto cover = [&extent](int column, int width) {
         extent.FirstColumn = std::min(extent.FirstColumn, column);
         extent.LastColumn = std::max(extent.LastColumn, column);
         extent.Widths[size_t(column)] = std::max(extent.Widths[size_t(column)], width);
     };
-
-    if (row.IsFolder || FShowExtensions)
-        MakeText(row.Name, FName);
-    else
-        MakeText(NameWithoutExtension(row.Name), FName);
     if (!FName.Text.empty()) {
-        AppendText(FName, 'A', digits, out);
+        to = PutText(to, FName, 'A', number);
         cover(xcName, FName.Width);
     }
-    if (!row.Path.isSharedWith(FLastPath) || row.Path.isEmpty()) {
-        FLastPath = row.Path;
-        MakeText(row.Path, FPath);
-    }
     if (!FPath.Text.empty()) {
-        AppendText(FPath, 'B', digits, out);
+        to = PutText(to, FPath, 'B', number);
         cover(xcPath, FPath.Width);
     }
-    if (!row.IsFolder || row.SizeIsTotal) {
-        AppendNumberCell('C', digits, FStyles.Size, double(row.Size), out);
+    if (hasSize) {
+        to = PutNumberCell(to, 'C', number, FStyles.Size, double(row.Size));
         cover(xcSize, SizeWidth(row.Size));
     }
-    MakeText(row.Extension, FExtension);
     if (!FExtension.Text.empty()) {
-        AppendText(FExtension, 'D', digits, out);
+        to = PutText(to, FExtension, 'D', number);
         cover(xcExtension, FExtension.Width);
     }
     if (row.HasModified) {
         const double local = double(row.ModifiedMs + int64_t(row.OffsetSeconds) * 1000);
-        AppendNumberCell('E', digits, FStyles.Modified, kUnixEpochSerial + local / kMsPerDay, out);
+        to = PutNumberCell(to, 'E', number, FStyles.Modified, kUnixEpochSerial + local / kMsPerDay);
         cover(xcModified, 0);
     }
-    // A row without cells is left out, as the library leaves it.
-    if (out.size() == empty) {
-        out.resize(start);
-        return;
-    }
-    out += "</row>"sv;
+    to = Put(to, "</row>"sv);
+    out.resize(size_t(to - out.data()));
     extent.FirstRow = std::min(extent.FirstRow, sheetRow);
     extent.LastRow = std::max(extent.LastRow, sheetRow);
 }

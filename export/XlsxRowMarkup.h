@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 enum TXlsxColumn { xcName, xcPath, xcSize, xcExtension, xcModified, xcCount };
 
@@ -51,7 +52,7 @@ private:
         int Width = 0;
     };
     static void MakeText(QStringView text, TTextCell &cell);
-    static void AppendText(const TTextCell &cell, char column, const char *rowDigits, std::string &out);
+    static char *PutText(char *to, const TTextCell &cell, char column, std::string_view row);
 
     bool FShowExtensions;
     TXlsxCellStyles FStyles;
@@ -61,6 +62,9 @@ private:
     TTextCell FPath;
 };
 
-// A number as the sheet's markup writes it: up to 16 significant digits,
-// an exponent beyond them.
-void AppendXlsxNumber(double value, std::string &out);
+// The most bytes a number takes in the markup.
+inline constexpr size_t kXlsxNumberBytes = 32;
+
+// Writes a number as the sheet's markup holds it: up to 16 significant
+// digits, an exponent beyond them. Returns the end.
+char *PutXlsxNumber(char *to, double value);
