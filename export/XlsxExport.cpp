@@ -208,7 +208,7 @@ public:
 
     // The next part's markup and extent, or null after the last; valid until
     // the next call.
-    const std::string *Next(TXlsxRowsExtent &extent)
+    const TXlsxMarkup *Next(TXlsxRowsExtent &extent)
     {
         if (FHandedOut) {
             FSpare.push_back(std::move(FAhead.front().Markup));
@@ -239,7 +239,7 @@ private:
     };
     struct TPart
     {
-        std::string Markup;
+        TXlsxMarkup Markup;
         TXlsxRowsExtent Extent;
         std::future<void> Made;
     };
@@ -250,7 +250,7 @@ private:
         if (!FSpare.empty()) {
             part.Markup = std::move(FSpare.back());
             FSpare.pop_back();
-            part.Markup.clear();
+            part.Markup.Clear();
         }
         const size_t first = FStarted * kPartRows;
         const size_t last = std::min(first + kPartRows, FCount);
@@ -271,7 +271,7 @@ private:
     uint32_t FFirstSheetRow;
     std::vector<std::unique_ptr<TMaker>> FMakers;
     std::deque<TPart> FAhead;
-    std::vector<std::string> FSpare;
+    std::vector<TXlsxMarkup> FSpare;
     size_t FStarted = 0;
     bool FHandedOut = false;
 };
@@ -329,8 +329,9 @@ void ListingToXlsx(const QString &fileName, const TExportOptions &options, IList
     {
         TRowParts parts(rows, count, firstRow, options.ShowExtensions, writer.Styles());
         TXlsxRowsExtent extent;
-        while (const std::string *markup = parts.Next(extent)) {
-            if (std::fwrite(markup->data(), 1, markup->size(), data) != markup->size())
+        while (const TXlsxMarkup *markup = parts.Next(extent)) {
+            const std::string_view bytes = markup->Bytes();
+            if (std::fwrite(bytes.data(), 1, bytes.size(), data) != bytes.size())
                 Fail(fileName, errno);
             writer.Cover(extent);
         }

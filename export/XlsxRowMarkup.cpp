@@ -151,6 +151,13 @@ char *PutXlsxNumber(char *to, double value)
     return end;
 }
 
+char *TXlsxMarkup::Room(size_t bytes)
+{
+    if (FUsed + bytes > FBytes.size())
+        FBytes.resize(std::max(FBytes.size() * 2, FUsed + bytes + (size_t(1) << 20)));
+    return FBytes.data() + FUsed;
+}
+
 TXlsxRowMarkup::TXlsxRowMarkup(bool showExtensions, TXlsxCellStyles styles)
     : FShowExtensions(showExtensions)
     , FStyles(styles)
@@ -159,9 +166,9 @@ TXlsxRowMarkup::TXlsxRowMarkup(bool showExtensions, TXlsxCellStyles styles)
 void TXlsxRowMarkup::MakeText(QStringView text, TTextCell &cell)
 {
     // At most seven bytes for a UTF-16 unit: written in place, then cut to size.
-    std::string &out = cell.Text;
-    out.resize(size_t(text.size()) * 7);
-    char *const begin = out.data();
+    if (cell.Bytes.size() < size_t(text.size()) * 7)
+        cell.Bytes.resize(size_t(text.size()) * 7);
+    char *const begin = cell.Bytes.data();
     char *to = begin;
     int width = 0;
     size_t bytes = 0; // the cell's, before the markup's own escapes
@@ -207,8 +214,8 @@ void TXlsxRowMarkup::MakeText(QStringView text, TTextCell &cell)
             to = PutUtf8(to, c);
         i += units;
     }
-    out.resize(size_t(to - begin));
-    cell.Preserve = !out.empty() && (IsBlank(out.front()) || IsBlank(out.back()));
+    cell.Size = size_t(to - begin);
+    cell.Preserve = cell.Size > 0 && (IsBlank(begin[0]) || IsBlank(to[-1]));
     cell.Width = width;
 }
 
@@ -217,11 +224,11 @@ char *TXlsxRowMarkup::PutText(char *to, const TTextCell &cell, char column, std:
     to = PutCellStart(to, column, row, 0);
     to = Put(to,
         cell.Preserve ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"sv : " t=\"inlineStr\"><is><t>"sv);
-    to = Put(to, cell.Text);
+    to = Put(to, cell.Text());
     return Put(to, "</t></is></c>"sv);
 }
 
-void TXlsxRowMarkup::Append(const TJsonRow &row, uint32_t sheetRow, std::string &out, TXlsxRowsExtent &extent)
+void TXlsxRowMarkup::Append(const TJsonRow &row, uint32_t sheetRow, TXlsxMarkup &out, TXlsxRowsExtent &extent)
 {
     if (row.IsFolder || FShowExtensions)
         MakeText(row.Name, FName);
@@ -235,13 +242,10 @@ void TXlsxRowMarkup::Append(const TJsonRow &row, uint32_t sheetRow, std::string 
     }
     MakeText(row.Extension, FExtension);
     const bool hasSize = !row.IsFolder || row.SizeIsTotal;
-    if (FName.Text.empty() && FPath.Text.empty() && !hasSize && FExtension.Text.empty() && !row.HasModified)
+    if (FName.Size == 0 && FPath.Size == 0 && !hasSize && FExtension.Size == 0 && !row.HasModified)
         return; // a row without cells is left out, as the library leaves it
 
-    // Written in place: room for the whole row first, then cut to what it took.
-    const size_t start = out.size();
-    out.resize(start + kRowMarkupBytes + FName.Text.size() + FPath.Text.size() + FExtension.Text.size());
-    char *to = out.data() + start;
+    char *to = out.Room(kRowMarkupBytes + FName.Size + FPath.Size + FExtension.Size);
     char digits[12];
     const std::string_view number(
         digits, size_t(std::to_chars(digits, digits + sizeof digits, uint64_t(sheetRow) + 1).ptr - digits));
@@ -253,11 +257,11 @@ void TXlsxRowMarkup::Append(const TJsonRow &row, uint32_t sheetRow, std::string 
         extent.LastColumn = std::max(extent.LastColumn, column);
         extent.Widths[size_t(column)] = std::max(extent.Widths[size_t(column)], width);
     };
-    if (!FName.Text.empty()) {
+    if (FName.Size > 0) {
         to = PutText(to, FName, 'A', number);
         cover(xcName, FName.Width);
     }
-    if (!FPath.Text.empty()) {
+    if (FPath.Size > 0) {
         to = PutText(to, FPath, 'B', number);
         cover(xcPath, FPath.Width);
     }
@@ -265,7 +269,7 @@ void TXlsxRowMarkup::Append(const TJsonRow &row, uint32_t sheetRow, std::string 
         to = PutNumberCell(to, 'C', number, FStyles.Size, double(row.Size));
         cover(xcSize, SizeWidth(row.Size));
     }
-    if (!FExtension.Text.empty()) {
+    if (FExtension.Size > 0) {
         to = PutText(to, FExtension, 'D', number);
         cover(xcExtension, FExtension.Width);
     }
@@ -275,7 +279,7 @@ void TXlsxRowMarkup::Append(const TJsonRow &row, uint32_t sheetRow, std::string 
         cover(xcModified, 0);
     }
     to = Put(to, "</row>"sv);
-    out.resize(size_t(to - out.data()));
+    out.Keep(to);
     extent.FirstRow = std::min(extent.FirstRow, sheetRow);
     extent.LastRow = std::max(extent.LastRow, sheetRow);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum TXlsxColumn { xcName, xcPath, xcSize, xcExtension, xcModified, xcCount };
 
@@ -32,6 +33,21 @@ struct TXlsxRowsExtent
     void Add(const TXlsxRowsExtent &other);
 };
 
+// Markup made in place: room is taken first, the bytes written are then kept.
+class TXlsxMarkup
+{
+public:
+    // Room for at least bytes more; the buffer only grows, so it is filled once.
+    char *Room(size_t bytes);
+    void Keep(const char *end) { FUsed = size_t(end - FBytes.data()); }
+    void Clear() { FUsed = 0; }
+    std::string_view Bytes() const { return {FBytes.data(), FUsed}; }
+
+private:
+    std::string FBytes;
+    size_t FUsed = 0;
+};
+
 // Makes the markup of rows: texts as inline strings that hold every
 // character (what XML cannot carry goes as "_xHHHH_", a name's own "_xHHHH_"
 // keeps its "_" by the same rule), sizes and day serials as numbers. Texts
@@ -42,14 +58,16 @@ public:
     TXlsxRowMarkup(bool showExtensions, TXlsxCellStyles styles);
 
     // Appends the row as sheet row sheetRow (0 is the first).
-    void Append(const TJsonRow &row, uint32_t sheetRow, std::string &out, TXlsxRowsExtent &extent);
+    void Append(const TJsonRow &row, uint32_t sheetRow, TXlsxMarkup &out, TXlsxRowsExtent &extent);
 
 private:
     struct TTextCell
     {
-        std::string Text; // escaped for the markup
+        std::vector<char> Bytes; // only grows: filled once
+        size_t Size = 0; // of the text, escaped for the markup
         bool Preserve = false; // leading or trailing blanks to keep
         int Width = 0;
+        std::string_view Text() const { return {Bytes.data(), Size}; }
     };
     static void MakeText(QStringView text, TTextCell &cell);
     static char *PutText(char *to, const TTextCell &cell, char column, std::string_view row);

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QTimeZone>
 
+#include <memory>
 #include <optional>
 #include <vector>
 #include <xlsxwriter.h>
@@ -17,14 +18,21 @@ namespace {
 class TVectorRows : public IListingRows
 {
 public:
-    explicit TVectorRows(std::vector<TJsonRow> rows)
-        : FRows(std::move(rows))
+    // Shared: the rows may be read from several threads at once.
+    explicit TVectorRows(std::vector<TJsonRow> rows, bool shared = false)
+        : FRows(std::make_shared<const std::vector<TJsonRow>>(std::move(rows)))
+        , FShared(shared)
     { }
-    size_t Count() const override { return FRows.size(); }
-    void Row(size_t index, TJsonRow &row) override { row = FRows[index]; }
+    size_t Count() const override { return FRows->size(); }
+    void Row(size_t index, TJsonRow &row) override { row = (*FRows)[index]; }
+    std::unique_ptr<IListingRows> Reader() const override
+    {
+        return FShared ? std::make_unique<TVectorRows>(*this) : nullptr;
+    }
 
 private:
-    std::vector<TJsonRow> FRows;
+    std::shared_ptr<const std::vector<TJsonRow>> FRows;
+    bool FShared;
 };
 
 int64_t UtcMs(int y, int mo, int d, int h, int mi, int s)
@@ -290,6 +298,28 @@ TEST_F(XlsxExportTest, RowsAreMarkedUpAsTheLibraryMarksThemUp)
     const QByteArray library = LibrarySheetData(PathOf(QStringLiteral("library.xlsx")), cells);
     ASSERT_FALSE(library.isEmpty());
     EXPECT_EQ(ours, library);
+}
+
+TEST_F(XlsxExportTest, RowsMadeOnSeveralCoresComeInTheirOrder)
+{
+    // Parts of rows are made at once, each by a reader of its own.
+    constexpr int kRows = 40000;
+    std::vector<TJsonRow> rows;
+    for (int i = 0; i < kRows; ++i)
+        rows.push_back(File(QStringLiteral("f%1").arg(i), QString(), i));
+    TVectorRows source(std::move(rows), true);
+    ListingToXlsx(Out, TExportOptions(), source);
+    const QByteArray sheet = ReadXlsxPart(Out, QStringLiteral("xl/worksheets/sheet1.xml"));
+    EXPECT_TRUE(sheet.contains("<dimension ref=\"A1:E40001\"/>"));
+    EXPECT_EQ(sheet.count("<row "), kRows + 1);
+    qsizetype at = 0;
+    for (int i = 0; i < kRows; ++i) {
+        const QByteArray number = QByteArray::number(i + 2);
+        at = sheet.indexOf("<row r=\"" + number + "\"><c r=\"A" + number + "\" t=\"inlineStr\"><is><t>f"
+                + QByteArray::number(i) + "</t>",
+            at);
+        ASSERT_GE(at, 0) << "row " << i;
+    }
 }
 
 TEST_F(XlsxExportTest, MoreRowsThanTheSheetHoldsWritesTheFirstOnesThenFails)
