@@ -12,14 +12,13 @@
 #include "listing/TreeListing.h"
 #include "listing/TreeTableCells.h"
 #include "platform/LocaleServices.h"
+#include "platform/PartsInOrder.h"
 
 #include <QBuffer>
 #include <QFile>
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
-#include <future>
 #include <memory>
 #include <thread>
 #include <unistd.h>
@@ -83,68 +82,29 @@ void WriteInParts(const TCliOptions &o,
 
     const size_t parts = std::max<size_t>(1, (listing.Count() + kChunkRows - 1) / kChunkRows);
     const size_t makers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
-    // A part's cache is free again once the part made with it has been written.
     std::vector<TTreeListing::TTextCache> caches(makers);
     struct TPart
     {
         std::unique_ptr<TTreeTableCells> Cells;
         QByteArray Text;
-        std::future<void> Made;
     };
-    std::deque<TPart> ahead;
-    // Parts written are made again: their buffers are already the right size.
-    std::vector<std::unique_ptr<TTreeTableCells>> free;
-    size_t started = 0;
-    const auto startNext = [&] {
-        std::unique_ptr<TTreeTableCells> cells;
-        if (free.empty()) {
-            cells = std::make_unique<TTreeTableCells>(listing, grid, false);
-        } else {
-            cells = std::move(free.back());
-            free.pop_back();
-        }
-        TPart &part = ahead.emplace_back(TPart{std::move(cells), {}, {}});
+    TPartsInOrder<TPart> made(parts, makers, [&](size_t index, size_t maker, TPart &part) {
+        if (!part.Cells)
+            part.Cells = std::make_unique<TTreeTableCells>(listing, grid, false);
+        part.Cells->Fill(index * kChunkRows, kChunkRows, caches[maker]);
         // The first part begins the text; the others continue it.
         TExportOptions partOptions = options;
-        if (started > 0) {
+        if (index > 0) {
             partOptions.Headers = false;
             partOptions.Encoding = partOptions.Encoding.WithoutByteOrderMark();
         }
-        part.Made = std::async(std::launch::async,
-            [&part,
-                &cache = caches[started % makers],
-                &format = *o.Format,
-                name = target.FileName,
-                partOptions,
-                first = started * kChunkRows] {
-                part.Cells->Fill(first, kChunkRows, cache);
-                QBuffer text(&part.Text);
-                text.open(QIODevice::WriteOnly);
-                ExportGrid(format, TExportTarget{name, &text}, partOptions, *part.Cells);
-            });
-        ++started;
-    };
-    // Parts still being made are waited for, also when writing fails.
-    struct TWaiter
-    {
-        std::deque<TPart> &Parts;
-        ~TWaiter()
-        {
-            for (TPart &p : Parts)
-                if (p.Made.valid())
-                    p.Made.wait();
-        }
-    } waiter{ahead};
-    while (started < parts && ahead.size() < makers)
-        startNext();
-    while (!ahead.empty()) {
-        ahead.front().Made.get();
-        sink.Write(ahead.front().Text.constData(), ahead.front().Text.size());
-        free.push_back(std::move(ahead.front().Cells));
-        ahead.pop_front();
-        if (started < parts)
-            startNext();
-    }
+        part.Text.clear();
+        QBuffer text(&part.Text);
+        text.open(QIODevice::WriteOnly);
+        ExportGrid(*o.Format, TExportTarget{target.FileName, &text}, partOptions, *part.Cells);
+    });
+    while (const TPart *part = made.Next())
+        sink.Write(part->Text.constData(), part->Text.size());
     sink.Close();
 }
 

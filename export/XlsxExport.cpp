@@ -4,6 +4,7 @@
 #include "export/XlsxRowMarkup.h"
 #include "platform/AtomicFile.h"
 #include "platform/Errors.h"
+#include "platform/PartsInOrder.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,8 +14,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -127,7 +126,7 @@ public:
         lxw_worksheet_write_single_row(FSheet);
     }
 
-    // Numbered in the order of their first use, as the library numbers them.
+    // Numbered here, the size's first: the rows' cells refer to them by number.
     TXlsxCellStyles Styles() const
     {
         TXlsxCellStyles styles;
@@ -171,110 +170,44 @@ private:
     std::array<int, xcCount> FWidths{};
 };
 
-// Makes the rows' markup a part at a time on the cores, and hands the parts
-// out in order.
-class TRowParts
+// Who makes a part of the rows' markup: a reader of the rows of its own,
+// and the markup's state.
+struct TRowMaker
 {
-public:
-    TRowParts(
-        IListingRows &rows, size_t count, uint32_t firstSheetRow, bool showExtensions, TXlsxCellStyles styles)
-        : FCount(count)
-        , FParts((count + kPartRows - 1) / kPartRows)
-        , FFirstSheetRow(firstSheetRow)
+    TRowMaker(bool showExtensions, TXlsxCellStyles styles)
+        : Markup(showExtensions, styles)
     {
-        // Rows that one thread alone may read are made a part at a time.
-        const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
-        for (size_t i = 0; i < cores; ++i) {
-            auto &maker = FMakers.emplace_back(std::make_unique<TMaker>(showExtensions, styles));
-            maker->Own = i == 0 ? nullptr : rows.Reader();
-            maker->Rows = i == 0 ? &rows : maker->Own.get();
-            maker->Row.WithoutTexts = true;
-            if (!maker->Rows) {
-                FMakers.pop_back();
-                break;
-            }
-        }
-        while (FStarted < FParts && FAhead.size() < FMakers.size())
-            StartNext();
+        Row.WithoutTexts = true;
     }
-    ~TRowParts()
-    {
-        for (TPart &p : FAhead)
-            if (p.Made.valid())
-                p.Made.wait();
-    }
-    TRowParts(const TRowParts &) = delete;
-    TRowParts &operator=(const TRowParts &) = delete;
-
-    // The next part's markup and extent, or null after the last; valid until
-    // the next call.
-    const TXlsxMarkup *Next(TXlsxRowsExtent &extent)
-    {
-        if (FHandedOut) {
-            FSpare.push_back(std::move(FAhead.front().Markup));
-            FAhead.pop_front();
-            FHandedOut = false;
-            if (FStarted < FParts)
-                StartNext();
-        }
-        if (FAhead.empty())
-            return nullptr;
-        TPart &part = FAhead.front();
-        part.Made.get();
-        FHandedOut = true;
-        extent = part.Extent;
-        return &part.Markup;
-    }
-
-private:
-    struct TMaker
-    {
-        TMaker(bool showExtensions, TXlsxCellStyles styles)
-            : Markup(showExtensions, styles)
-        { }
-        std::unique_ptr<IListingRows> Own;
-        IListingRows *Rows = nullptr;
-        TJsonRow Row;
-        TXlsxRowMarkup Markup;
-    };
-    struct TPart
-    {
-        TXlsxMarkup Markup;
-        TXlsxRowsExtent Extent;
-        std::future<void> Made;
-    };
-
-    void StartNext()
-    {
-        TPart &part = FAhead.emplace_back();
-        if (!FSpare.empty()) {
-            part.Markup = std::move(FSpare.back());
-            FSpare.pop_back();
-            part.Markup.Clear();
-        }
-        const size_t first = FStarted * kPartRows;
-        const size_t last = std::min(first + kPartRows, FCount);
-        // A maker is taken again only once its part before is made: at most
-        // as many parts as makers are under way.
-        TMaker &maker = *FMakers[FStarted % FMakers.size()];
-        part.Made = std::async(std::launch::async, [&part, &maker, first, last, sheetRow = FFirstSheetRow] {
-            for (size_t i = first; i < last; ++i) {
-                maker.Rows->Row(i, maker.Row);
-                maker.Markup.Append(maker.Row, sheetRow + uint32_t(i), part.Markup, part.Extent);
-            }
-        });
-        ++FStarted;
-    }
-
-    size_t FCount;
-    size_t FParts;
-    uint32_t FFirstSheetRow;
-    std::vector<std::unique_ptr<TMaker>> FMakers;
-    std::deque<TPart> FAhead;
-    std::vector<TXlsxMarkup> FSpare;
-    size_t FStarted = 0;
-    bool FHandedOut = false;
+    std::unique_ptr<IListingRows> Own;
+    IListingRows *Rows = nullptr;
+    TJsonRow Row;
+    TXlsxRowMarkup Markup;
 };
+
+struct TRowPart
+{
+    TXlsxMarkup Markup;
+    TXlsxRowsExtent Extent;
+};
+
+// One maker per core, each with a reader of its own; rows that one thread
+// alone may read get one maker, and are made a part at a time.
+std::vector<std::unique_ptr<TRowMaker>> RowMakers(
+    IListingRows &rows, bool showExtensions, TXlsxCellStyles styles)
+{
+    std::vector<std::unique_ptr<TRowMaker>> makers;
+    const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+    for (size_t i = 0; i < cores; ++i) {
+        auto maker = std::make_unique<TRowMaker>(showExtensions, styles);
+        maker->Own = i == 0 ? nullptr : rows.Reader();
+        maker->Rows = i == 0 ? &rows : maker->Own.get();
+        if (!maker->Rows)
+            break;
+        makers.push_back(std::move(maker));
+    }
+    return makers;
+}
 
 } // namespace
 
@@ -327,13 +260,23 @@ void ListingToXlsx(const QString &fileName, const TExportOptions &options, IList
     if (!data)
         Fail(fileName, EINVAL);
     {
-        TRowParts parts(rows, count, firstRow, options.ShowExtensions, writer.Styles());
-        TXlsxRowsExtent extent;
-        while (const TXlsxMarkup *markup = parts.Next(extent)) {
-            const std::string_view bytes = markup->Bytes();
+        const auto makers = RowMakers(rows, options.ShowExtensions, writer.Styles());
+        const auto make = [&makers, count, firstRow](size_t index, size_t maker, TRowPart &part) {
+            TRowMaker &m = *makers[maker];
+            part.Markup.Clear();
+            part.Extent = {};
+            const size_t last = std::min((index + 1) * kPartRows, count);
+            for (size_t i = index * kPartRows; i < last; ++i) {
+                m.Rows->Row(i, m.Row);
+                m.Markup.Append(m.Row, firstRow + uint32_t(i), part.Markup, part.Extent);
+            }
+        };
+        TPartsInOrder<TRowPart> parts((count + kPartRows - 1) / kPartRows, makers.size(), make);
+        while (const TRowPart *part = parts.Next()) {
+            const std::string_view bytes = part->Markup.Bytes();
             if (std::fwrite(bytes.data(), 1, bytes.size(), data) != bytes.size())
                 Fail(fileName, errno);
-            writer.Cover(extent);
+            writer.Cover(part->Extent);
         }
     }
     writer.SetWidths();

@@ -116,6 +116,26 @@ char *PutCellStart(char *to, char column, std::string_view row, int style)
     return to;
 }
 
+// The most bytes a number takes in the markup.
+constexpr size_t kNumberBytes = 32;
+
+// A number as the sheet's markup holds it: up to 16 significant digits, an
+// exponent beyond them.
+char *PutXlsxNumber(char *to, double value)
+{
+    char *end;
+    if (std::fabs(value) < kExactWhole && value == std::trunc(value) && !std::signbit(value)) {
+        end = std::to_chars(to, to + kNumberBytes, int64_t(value)).ptr;
+    } else {
+        // printf's %.16G, without its locale or its cost.
+        end = std::to_chars(to, to + kNumberBytes, value, std::chars_format::general, 16).ptr;
+        std::transform(to, end, to, [](char c) {
+            return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        });
+    }
+    return end;
+}
+
 char *PutNumberCell(char *to, char column, std::string_view row, int style, double value)
 {
     to = PutCellStart(to, column, row, style);
@@ -125,31 +145,6 @@ char *PutNumberCell(char *to, char column, std::string_view row, int style, doub
 }
 
 } // namespace
-
-void TXlsxRowsExtent::Add(const TXlsxRowsExtent &other)
-{
-    FirstRow = std::min(FirstRow, other.FirstRow);
-    LastRow = std::max(LastRow, other.LastRow);
-    FirstColumn = std::min(FirstColumn, other.FirstColumn);
-    LastColumn = std::max(LastColumn, other.LastColumn);
-    for (size_t c = 0; c < Widths.size(); ++c)
-        Widths[c] = std::max(Widths[c], other.Widths[c]);
-}
-
-char *PutXlsxNumber(char *to, double value)
-{
-    char *end;
-    if (std::fabs(value) < kExactWhole && value == std::trunc(value) && !std::signbit(value)) {
-        end = std::to_chars(to, to + kXlsxNumberBytes, int64_t(value)).ptr;
-    } else {
-        // printf's %.16G, without its locale or its cost.
-        end = std::to_chars(to, to + kXlsxNumberBytes, value, std::chars_format::general, 16).ptr;
-        std::transform(to, end, to, [](char c) {
-            return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-        });
-    }
-    return end;
-}
 
 char *TXlsxMarkup::Room(size_t bytes)
 {

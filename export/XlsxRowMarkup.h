@@ -29,8 +29,6 @@ struct TXlsxRowsExtent
     int FirstColumn = xcCount;
     int LastColumn = -1;
     std::array<int, xcCount> Widths{};
-
-    void Add(const TXlsxRowsExtent &other);
 };
 
 // Markup made in place: room is taken first, the bytes written are then kept.
@@ -51,7 +49,9 @@ private:
 // Makes the markup of rows: texts as inline strings that hold every
 // character (what XML cannot carry goes as "_xHHHH_", a name's own "_xHHHH_"
 // keeps its "_" by the same rule), sizes and day serials as numbers. Texts
-// are cut at the 32 767 bytes a cell holds.
+// are cut at the 32 767 bytes a cell holds. Names are texts whatever they
+// look like: a string cell is never read as a formula or a number, so it
+// needs no apostrophe in front.
 class TXlsxRowMarkup
 {
 public:
@@ -79,10 +79,3 @@ private:
     QString FLastPath;
     TTextCell FPath;
 };
-
-// The most bytes a number takes in the markup.
-inline constexpr size_t kXlsxNumberBytes = 32;
-
-// Writes a number as the sheet's markup holds it: up to 16 significant
-// digits, an exponent beyond them. Returns the end.
-char *PutXlsxNumber(char *to, double value);
